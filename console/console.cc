@@ -1,0 +1,86 @@
+// The command console.
+
+#include "console/console.h"
+
+#include <errno.h>
+#include <string.h>
+#include <unistd.h>
+
+#include "console/line_reader.h"
+#include "link/output.h"
+#include "link/server_link.h"
+
+namespace {
+
+constexpr char PROBE_COMMAND[] = "GET_VERSION";
+constexpr const char* QUIT_WORDS[] = {"QUIT", "quit", "EXIT", "exit"};
+/// Commands that begin with one of these are answered by a stream.
+constexpr const char* STREAM_PREFIXES[] = {"ZENOTAR", "GET_SAT_POS"};
+
+/// True when the line, as typed, begins with a quit word.
+bool is_quit(const CommandLine& line) {
+  for (const char* word : QUIT_WORDS) {
+    if (line.length >= 4 && memcmp(line.text, word, 4) == 0)
+      return true;
+  }
+  return false;
+}
+
+/// True when command's answer comes as a stream.
+bool is_streamed(const char* command) {
+  for (const char* prefix : STREAM_PREFIXES) {
+    if (strncmp(command, prefix, strlen(prefix)) == 0)
+      return true;
+  }
+  return false;
+}
+
+/// Sends one command to its exchange and shows a single answer.
+void send_command(const char* command) {
+  if (is_streamed(command)) {
+    exchange_stream(SERVER_HOST, command);
+    return;
+  }
+  const char* answer = exchange_single(SERVER_HOST, command);
+  if (answer == nullptr)
+    return;  // no answer in time; the exchange has said so
+  output_text(answer, strlen(answer));
+  output_raw("\n", 1);
+}
+
+}  // namespace
+
+int console_loop(int input_fd) {
+  LineReader reader;
+  line_reader_init(&reader, input_fd);
+  CommandLine line;
+  for (;;) {
+    output_string(PROMPT);
+    LineStatus status = read_command_line(&reader, &line);
+    if (status == LINE_END)
+      return 0;
+    if (status == LINE_FAILED) {
+      char message[128] = "Can't read standard input: ";
+      strncat(message, strerror(errno), sizeof message - strlen(message) - 1);
+      report_error(message);
+      return 0;
+    }
+    if (is_quit(line))
+      return 0;
+    if (status == LINE_TOO_LONG)
+      report_error(TOO_LONG);
+    else if (status == LINE_ZERO_BYTE)
+      report_error(ZERO_BYTE);
+    else if (line.length > 0)
+      send_command(line.text);
+  }
+}
+
+void run_console() {
+  output_init(1, isatty(1) == 1);
+  if (exchange_single(SERVER_HOST, PROBE_COMMAND) == nullptr)
+    exit_client(1);  // the server is there but does not answer
+  output_string(BANNER);
+  output_raw("\n", 1);
+  exit_client(console_loop(0));
+}

@@ -1,0 +1,78 @@
+// Turning (host, service, protocol) into a connected socket.
+
+#include <arpa/inet.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <stdlib.h>
+#include <string.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include "link/output.h"
+#include "link/server_link.h"
+
+namespace {
+
+/// Finds the port of service/protocol in network byte order, or 0.
+in_port_t lookup_port(const char* service, const char* protocol) {
+  if (const servent* entry = getservbyname(service, protocol))
+    return static_cast<in_port_t>(entry->s_port);
+  // Not in the database: a decimal port number, as strtol reads it.
+  long number = strtol(service, nullptr, 10);
+  return htons(static_cast<uint16_t>(number & 0xFFFF));
+}
+
+/// Finds the IPv4 address of host in network byte order; false if none.
+bool lookup_address(const char* host, in_addr* address) {
+  if (const hostent* entry = gethostbyname(host)) {
+    if (entry->h_addrtype == AF_INET && entry->h_length == 4 &&
+        entry->h_addr_list[0] != nullptr) {
+      memcpy(&address->s_addr, entry->h_addr_list[0], 4);
+      return true;
+    }
+  }
+  in_addr_t dotted = inet_addr(host);
+  if (dotted == INADDR_NONE)
+    return false;
+  address->s_addr = dotted;
+  return true;
+}
+
+/// Prints one set-up diagnostic line on standard output.
+int fail(const char* line) {
+  output_string(line);
+  return -1;
+}
+
+}  // namespace
+
+int open_endpoint(const char* host, const char* service, const char* protocol) {
+  sockaddr_in address;
+  memset(&address, 0, sizeof address);
+  address.sin_family = AF_INET;
+
+  address.sin_port = lookup_port(service, protocol);
+  if (address.sin_port == 0)
+    return fail("Can't get services\n");
+
+  if (!lookup_address(host, &address.sin_addr)) {
+    output_string("Can't get host: \"");
+    output_string(host);
+    return fail("\".\n");
+  }
+
+  const protoent* proto = getprotobyname(protocol);
+  if (proto == nullptr)
+    return -1;
+
+  int type = strcmp(protocol, "udp") == 0 ? SOCK_DGRAM : SOCK_STREAM;
+  int fd = socket(AF_INET, type | SOCK_CLOEXEC, proto->p_proto);
+  if (fd < 0)
+    return fail("Can't get socket.\n");
+
+  if (connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) < 0) {
+    close(fd);
+    return fail("Can't connect to socket.\n");
+  }
+  return fd;
+}

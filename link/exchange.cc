@@ -1,0 +1,190 @@
+// The command exchanges: one request datagram, then one answer or a stream
+// of datagrams ended by a datagram whose first byte is 0x1A.
+
+#include "link/exchange.h"
+
+#include <errno.h>
+#include <poll.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include <sys/socket.h>
+#include <time.h>
+#include <unistd.h>
+
+#include "link/output.h"
+#include "link/server_link.h"
+
+char reply_buffer[REPLY_BATCH_MAX][REPLY_READ_MAX + 1];
+
+namespace {
+
+constexpr char NO_ANSWER[] = "No answer from ZENOTAR server within 10 seconds";
+static_assert(REPLY_WAIT_SECONDS == 10, "NO_ANSWER names the wait");
+
+/// Asked-for receive queue of a stream; the kernel caps it at net.core.rmem_max.
+constexpr int STREAM_RECEIVE_BUFFER = 64 * 1024 * 1024;
+
+/// The kernel's count of datagrams dropped from the socket's queue, as last seen.
+uint32_t dropped_count = 0;
+
+/// Milliseconds on the monotonic clock.
+long long now_ms() {
+  timespec now;
+  clock_gettime(CLOCK_MONOTONIC, &now);
+  return static_cast<long long>(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
+}
+
+/// Notes the drop count that came with a received datagram.
+void note_drops(msghdr* header) {
+  for (cmsghdr* c = CMSG_FIRSTHDR(header); c != nullptr; c = CMSG_NXTHDR(header, c)) {
+    if (c->cmsg_level == SOL_SOCKET && c->cmsg_type == SO_RXQ_OVFL) {
+      uint32_t count;
+      memcpy(&count, CMSG_DATA(c), sizeof count);
+      if (count > dropped_count)
+        dropped_count = count;
+    }
+  }
+}
+
+/// Takes the datagrams already queued on fd, at most count_max, into
+/// reply_buffer; returns how many, or -1 with errno (EAGAIN when none).
+int take_queued(int fd, int count_max, size_t lengths[]) {
+  static mmsghdr messages[REPLY_BATCH_MAX];
+  static iovec vectors[REPLY_BATCH_MAX];
+  alignas(cmsghdr) static char controls[REPLY_BATCH_MAX][CMSG_SPACE(sizeof(uint32_t))];
+  for (int i = 0; i < count_max; ++i) {
+    reply_buffer[i][0] = '\0';
+    vectors[i] = {reply_buffer[i], REPLY_READ_MAX};
+    messages[i] = {};
+    messages[i].msg_hdr.msg_iov = &vectors[i];
+    messages[i].msg_hdr.msg_iovlen = 1;
+    messages[i].msg_hdr.msg_control = controls[i];
+    messages[i].msg_hdr.msg_controllen = sizeof controls[i];
+  }
+  int got = recvmmsg(fd, messages, static_cast<unsigned>(count_max), MSG_DONTWAIT, nullptr);
+  for (int i = 0; i < got; ++i) {
+    lengths[i] = messages[i].msg_len;
+    reply_buffer[i][lengths[i]] = '\0';
+    note_drops(&messages[i].msg_hdr);
+  }
+  return got;
+}
+
+/// Receives the datagrams queued on fd, at most count_max, waiting at most
+/// wait_ms for the first; output is flushed before any wait. Returns how
+/// many, or -1 with errno (ETIMEDOUT when none came in time).
+int receive_batch(int fd, int count_max, int wait_ms, size_t lengths[]) {
+  long long deadline = now_ms() + wait_ms;
+  for (;;) {
+    int got = take_queued(fd, count_max, lengths);
+    if (got > 0)
+      return got;
+    if (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)
+      return -1;
+    output_flush();
+    long long left = deadline - now_ms();
+    pollfd ready = {fd, POLLIN, 0};
+    if (left <= 0 || poll(&ready, 1, static_cast<int>(left)) == 0) {
+      errno = ETIMEDOUT;
+      return -1;
+    }
+  }
+}
+
+/// The text of a received datagram: its bytes up to the first zero byte.
+size_t text_length(const char* datagram, size_t length) {
+  const void* zero = memchr(datagram, '\0', length);
+  return zero ? static_cast<size_t>(static_cast<const char*>(zero) - datagram) : length;
+}
+
+/// Ends a stream's output with its newline, then says on standard error
+/// whether it stopped for want of an answer and how many datagrams the kernel
+/// dropped, if any.
+void finish_stream(bool timed_out) {
+  output_raw("\n", 1);
+  if (timed_out)
+    report_error(NO_ANSWER);
+  if (dropped_count > 0) {
+    char line[64];
+    snprintf(line, sizeof line, "%u datagrams of this answer were lost", dropped_count);
+    report_error(line);
+  }
+}
+
+/// Opens the socket of one exchange, made ready for a stream where asked,
+/// and sends command on it; exits 255 when no socket can be set up.
+int open_and_send(const char* host, const char* command, bool stream) {
+  int fd = open_endpoint(host, SERVICE_NAME, SERVICE_PROTOCOL);
+  if (fd < 0)
+    exit_client(255);
+  if (stream)
+    prepare_stream_socket(fd);
+  // The outcome of the send is not examined: a lost request shows as no answer.
+  ssize_t sent = send(fd, command, strlen(command) + 1, 0);
+  (void)sent;
+  return fd;
+}
+
+}  // namespace
+
+void exit_server_refused() {
+  report_error("Connection refused - ZENOTAR server not running");
+  exit_client(1);
+}
+
+const char* receive_single(int fd, int wait_ms) {
+  dropped_count = 0;
+  size_t length;
+  if (receive_batch(fd, 1, wait_ms, &length) < 0) {
+    if (errno == ECONNREFUSED)
+      exit_server_refused();
+    if (errno == ETIMEDOUT) {
+      report_error(NO_ANSWER);
+      return nullptr;
+    }
+    reply_buffer[0][0] = '\0';  // any other failure is the empty answer
+  }
+  return reply_buffer[0];
+}
+
+void receive_stream(int fd, int wait_ms) {
+  dropped_count = 0;
+  size_t lengths[REPLY_BATCH_MAX];
+  for (;;) {
+    int got = receive_batch(fd, REPLY_BATCH_MAX, wait_ms, lengths);
+    if (got < 0 && errno == ECONNREFUSED)
+      exit_server_refused();
+    if (got < 0 && errno == ETIMEDOUT) {
+      finish_stream(true);
+      return;
+    }
+    for (int i = 0; i < got; ++i) {
+      if (lengths[i] > 0 && reply_buffer[i][0] == STREAM_END_MARK) {
+        finish_stream(false);
+        return;
+      }
+      output_text(reply_buffer[i], text_length(reply_buffer[i], lengths[i]));
+    }
+  }
+}
+
+void prepare_stream_socket(int fd) {
+  int size = STREAM_RECEIVE_BUFFER;
+  setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &size, sizeof size);
+  int on = 1;
+  setsockopt(fd, SOL_SOCKET, SO_RXQ_OVFL, &on, sizeof on);
+}
+
+const char* exchange_single(const char* host, const char* command) {
+  int fd = open_and_send(host, command, false);
+  const char* text = receive_single(fd, REPLY_WAIT_SECONDS * 1000);
+  close(fd);
+  return text;
+}
+
+void exchange_stream(const char* host, const char* command) {
+  int fd = open_and_send(host, command, true);
+  receive_stream(fd, REPLY_WAIT_SECONDS * 1000);
+  close(fd);
+}

@@ -1,0 +1,33 @@
+// The receiving half of the command exchanges, apart from the socket set-up
+// so that it can be driven over any datagram socket.
+#ifndef ZENOTAR_LINK_EXCHANGE_H_
+#define ZENOTAR_LINK_EXCHANGE_H_
+
+#include <stddef.h>
+#include <stdint.h>
+
+/// The largest datagram over UDP/IPv4, taken whole by every receive.
+inline constexpr size_t REPLY_READ_MAX = 65507;
+/// How long a receive waits for its datagram.
+inline constexpr int REPLY_WAIT_SECONDS = 10;
+/// The first byte of the datagram that ends a streamed answer.
+inline constexpr char STREAM_END_MARK = 0x1A;
+/// How many queued datagrams one receive call may take.
+inline constexpr int REPLY_BATCH_MAX = 32;
+
+/// The receive buffers; the text of the last single answer is in slot 0.
+extern char reply_buffer[REPLY_BATCH_MAX][REPLY_READ_MAX + 1];
+
+/// Receives one answer on fd, waiting at most wait_ms; returns its text,
+/// nullptr after telling standard error that none came, or exits 1 on refusal.
+const char* receive_single(int fd, int wait_ms);
+
+/// Prints the streamed answer arriving on fd up to its end mark, waiting at
+/// most wait_ms for each datagram; exits 1 on refusal.
+void receive_stream(int fd, int wait_ms);
+
+/// Asks for a large receive queue and for the kernel's count of datagrams
+/// dropped from it, so that a fast stream loses nothing or says so.
+void prepare_stream_socket(int fd);
+
+#endif  // ZENOTAR_LINK_EXCHANGE_H_

@@ -1,0 +1,28 @@
+// The client's side of the ZENOTAR command protocol: endpoint set-up and the
+// two command exchanges.
+#ifndef ZENOTAR_LINK_SERVER_LINK_H_
+#define ZENOTAR_LINK_SERVER_LINK_H_
+
+/// The host every exchange talks to.
+inline constexpr char SERVER_HOST[] = "localhost";
+/// The services database name of the server's port.
+inline constexpr char SERVICE_NAME[] = "zenotar";
+/// The protocol of the server's port.
+inline constexpr char SERVICE_PROTOCOL[] = "udp";
+
+/// Connects a new socket to (host, service, protocol); returns it, or -1 after
+/// printing the reason, where there is one, on standard output.
+int open_endpoint(const char* host, const char* service, const char* protocol);
+
+/// Sends one command and returns the text of its one answer, or nullptr when
+/// no answer came in time; ends the process when the server is unreachable.
+const char* exchange_single(const char* host, const char* command);
+
+/// Sends one command and prints its streamed answer up to the end mark; ends
+/// the process when the server is unreachable.
+void exchange_stream(const char* host, const char* command);
+
+/// Tells standard error that the server is not running and exits with status 1.
+[[noreturn]] void exit_server_refused();
+
+#endif  // ZENOTAR_LINK_SERVER_LINK_H_

@@ -1,0 +1,30 @@
+// A preload library that adds one entry to the services database without
+// touching /etc/services: with ZENOTAR_FAKE_PORT=N in the environment,
+// getservbyname("zenotar", "udp") answers port N; every other look-up goes
+// to the system. Used by the tests and the demo; the client is unchanged.
+
+#include <dlfcn.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <stdlib.h>
+#include <string.h>
+
+extern "C" servent* getservbyname(const char* name, const char* proto) {
+  const char* port = getenv("ZENOTAR_FAKE_PORT");
+  if (port != nullptr && name != nullptr && proto != nullptr &&
+      strcmp(name, "zenotar") == 0 && strcmp(proto, "udp") == 0) {
+    static char entry_name[] = "zenotar";
+    static char entry_proto[] = "udp";
+    static char* no_aliases[] = {nullptr};
+    static servent entry;
+    entry.s_name = entry_name;
+    entry.s_aliases = no_aliases;
+    entry.s_port = static_cast<int>(htons(static_cast<uint16_t>(atoi(port))));
+    entry.s_proto = entry_proto;
+    return &entry;
+  }
+  using Lookup = servent* (*)(const char*, const char*);
+  static Lookup system_lookup =
+      reinterpret_cast<Lookup>(dlsym(RTLD_NEXT, "getservbyname"));
+  return system_lookup(name, proto);
+}

@@ -1,0 +1,134 @@
+#include "testing/run_client.h"
+
+#include <errno.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <string.h>
+#include <sys/wait.h>
+#include <time.h>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace {
+
+double now_seconds() {
+  timespec now;
+  clock_gettime(CLOCK_MONOTONIC, &now);
+  return static_cast<double>(now.tv_sec) + now.tv_nsec / 1e9;
+}
+
+void exec_client(int in, int out, int err, const ClientOptions& options) {
+  signal(SIGPIPE, SIG_DFL);  // the tests ignore it; the client must not inherit that
+  if (options.close_stdin)
+    close(0);
+  else
+    dup2(in, 0);
+  dup2(out, 1);
+  dup2(err, 2);
+  std::vector<std::string> env;
+  for (char** e = environ; *e != nullptr; ++e) {
+    if (strncmp(*e, "LD_PRELOAD=", 11) != 0 && strncmp(*e, "ZENOTAR_FAKE_PORT=", 18) != 0)
+      env.emplace_back(*e);
+  }
+  if (options.port != 0) {
+    for (const std::string& e : fake_services_env(options.port))
+      env.push_back(e);
+  }
+  for (const std::string& e : options.extra_env)
+    env.push_back(e);
+  std::vector<char*> envp;
+  for (std::string& e : env)
+    envp.push_back(e.data());
+  envp.push_back(nullptr);
+  char* argv[] = {const_cast<char*>(client_path()), nullptr};
+  execve(client_path(), argv, envp.data());
+  _exit(127);
+}
+
+}  // namespace
+
+const char* client_path() {
+  return ZENOTAR_CLIENT_PATH;
+}
+
+std::vector<std::string> fake_services_env(int port) {
+  return {std::string("LD_PRELOAD=") + FAKE_SERVICES_PATH,
+          "ZENOTAR_FAKE_PORT=" + std::to_string(port)};
+}
+
+ClientRun run_client(const std::string& input, const ClientOptions& options) {
+  int in[2], out[2], err[2];
+  if (pipe2(in, O_CLOEXEC) < 0 || pipe2(out, O_CLOEXEC) < 0 || pipe2(err, O_CLOEXEC) < 0)
+    return {};
+  int stdin_fd = in[0];
+  if (!options.stdin_path.empty())
+    stdin_fd = open(options.stdin_path.c_str(), O_RDONLY | O_CLOEXEC);
+  int stdout_fd = out[1];
+  if (!options.stdout_path.empty())
+    stdout_fd = open(options.stdout_path.c_str(), O_WRONLY | O_CLOEXEC);
+  signal(SIGPIPE, SIG_IGN);  // a client that quits early closes its input
+  double started = now_seconds();
+  pid_t child = fork();
+  if (child == 0)
+    exec_client(stdin_fd, stdout_fd, err[1], options);
+  close(in[0]);
+  close(out[1]);
+  close(err[1]);
+  if (stdin_fd != in[0])
+    close(stdin_fd);
+  if (stdout_fd != out[1])
+    close(stdout_fd);
+
+  ClientRun run;
+  size_t written = 0;
+  int to_child = in[1];
+  if (input.empty()) {
+    close(to_child);
+    to_child = -1;
+  } else {
+    fcntl(to_child, F_SETFL, O_NONBLOCK);
+  }
+  int from_out = out[0], from_err = err[0];
+  double deadline = started + options.timeout_seconds;
+  char buffer[65536];
+  while (from_out >= 0 || from_err >= 0) {
+    pollfd fds[3] = {{from_out, POLLIN, 0}, {from_err, POLLIN, 0}, {to_child, POLLOUT, 0}};
+    int left_ms = static_cast<int>((deadline - now_seconds()) * 1000);
+    if (left_ms <= 0 || poll(fds, 3, left_ms) == 0) {
+      kill(child, SIGKILL);
+      break;
+    }
+    for (int i = 0; i < 2; ++i) {
+      int* fd = i == 0 ? &from_out : &from_err;
+      if (*fd < 0 || fds[i].revents == 0)
+        continue;
+      ssize_t got = read(*fd, buffer, sizeof buffer);
+      if (got <= 0) {
+        close(*fd);
+        *fd = -1;
+      } else {
+        (i == 0 ? run.out : run.err).append(buffer, static_cast<size_t>(got));
+      }
+    }
+    if (to_child >= 0 && fds[2].revents != 0) {
+      ssize_t done = write(to_child, input.data() + written, input.size() - written);
+      if (done > 0)
+        written += static_cast<size_t>(done);
+      if (done < 0 || written == input.size()) {
+        close(to_child);
+        to_child = -1;
+      }
+    }
+  }
+  for (int fd : {from_out, from_err, to_child}) {
+    if (fd >= 0)
+      close(fd);
+  }
+  int status = 0;
+  waitpid(child, &status, 0);
+  run.seconds = now_seconds() - started;
+  run.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  return run;
+}

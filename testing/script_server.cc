@@ -1,0 +1,116 @@
+#include "testing/script_server.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <chrono>
+
+namespace {
+
+int bind_loopback(int port) {
+  int fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_port = htons(static_cast<uint16_t>(port));
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  if (bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) < 0) {
+    close(fd);
+    return -1;
+  }
+  return fd;
+}
+
+int port_of(int fd) {
+  sockaddr_in address{};
+  socklen_t size = sizeof address;
+  getsockname(fd, reinterpret_cast<sockaddr*>(&address), &size);
+  return ntohs(address.sin_port);
+}
+
+void play(ScriptServer* server, const Reply& reply, const sockaddr_in& peer) {
+  for (const ScriptStep& step : reply) {
+    if (step.kind == ScriptStep::PAUSE) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(step.ms));
+      continue;
+    }
+    int fd = server->fd;
+    if (step.kind == ScriptStep::SEND_FROM_STRANGER)
+      fd = bind_loopback(0);
+    sendto(fd, step.bytes.data(), step.bytes.size(), 0,
+           reinterpret_cast<const sockaddr*>(&peer), sizeof peer);
+    if (fd != server->fd)
+      close(fd);
+  }
+}
+
+void serve(ScriptServer* server) {
+  static char datagram[65536];
+  while (!server->stopping) {
+    pollfd ready = {server->fd, POLLIN, 0};
+    if (poll(&ready, 1, 50) <= 0)
+      continue;
+    sockaddr_in peer{};
+    socklen_t size = sizeof peer;
+    ssize_t got = recvfrom(server->fd, datagram, sizeof datagram, 0,
+                           reinterpret_cast<sockaddr*>(&peer), &size);
+    if (got < 0)
+      continue;
+    size_t number;
+    {
+      std::lock_guard<std::mutex> hold(server->lock);
+      number = server->requests.size();
+      server->requests.emplace_back(datagram, static_cast<size_t>(got));
+    }
+    play(server, number < server->script.size() ? server->script[number] : server->otherwise,
+         peer);
+  }
+}
+
+}  // namespace
+
+Reply answer(const std::string& bytes) {
+  return {{ScriptStep::SEND, bytes}};
+}
+
+Reply stream(const std::vector<std::string>& texts) {
+  Reply reply;
+  for (const std::string& text : texts)
+    reply.push_back({ScriptStep::SEND, text});
+  reply.push_back({ScriptStep::SEND, "\x1A"});
+  return reply;
+}
+
+Reply silence() {
+  return {};
+}
+
+void start_script_server(ScriptServer* server, std::vector<Reply> script, Reply otherwise) {
+  server->fd = bind_loopback(0);
+  server->port = port_of(server->fd);
+  server->script = std::move(script);
+  server->otherwise = std::move(otherwise);
+  server->thread = std::thread(serve, server);
+}
+
+void stop_script_server(ScriptServer* server) {
+  server->stopping = true;
+  if (server->thread.joinable())
+    server->thread.join();
+  close(server->fd);
+  server->fd = -1;
+}
+
+std::vector<std::string> received_requests(ScriptServer* server) {
+  std::lock_guard<std::mutex> hold(server->lock);
+  return server->requests;
+}
+
+int unused_port() {
+  int fd = bind_loopback(0);
+  int port = port_of(fd);
+  close(fd);
+  return port;
+}

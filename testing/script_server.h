@@ -1,0 +1,54 @@
+// A scripted UDP server on 127.0.0.1 for tests: it records every request and
+// answers the n-th one with the n-th reply of its script.
+#ifndef ZENOTAR_TESTING_SCRIPT_SERVER_H_
+#define ZENOTAR_TESTING_SCRIPT_SERVER_H_
+
+#include <atomic>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+/// One step of a reply: a datagram to send, a pause, or a datagram sent from
+/// another local port than the server's.
+struct ScriptStep {
+  enum Kind { SEND, PAUSE, SEND_FROM_STRANGER } kind;
+  std::string bytes;
+  int ms = 0;
+};
+
+/// What the server does for one request: its steps in order.
+using Reply = std::vector<ScriptStep>;
+
+/// A single answer of one datagram.
+Reply answer(const std::string& bytes);
+/// A streamed answer: one datagram per text, then the end mark.
+Reply stream(const std::vector<std::string>& texts);
+/// No answer at all.
+Reply silence();
+
+struct ScriptServer {
+  int fd = -1;
+  int port = 0;
+  std::vector<Reply> script;  ///< by request number
+  Reply otherwise;            ///< for requests past the script
+  std::atomic<bool> stopping{false};
+  std::mutex lock;
+  std::vector<std::string> requests;
+  std::thread thread;
+};
+
+/// Binds an ephemeral port on 127.0.0.1 and serves the script in a thread.
+void start_script_server(ScriptServer* server, std::vector<Reply> script,
+                         Reply otherwise = silence());
+
+/// Stops the thread and closes the port.
+void stop_script_server(ScriptServer* server);
+
+/// The requests received so far, as their exact bytes.
+std::vector<std::string> received_requests(ScriptServer* server);
+
+/// A port on 127.0.0.1 where nothing listens (bound, then released).
+int unused_port();
+
+#endif  // ZENOTAR_TESTING_SCRIPT_SERVER_H_
