@@ -8,8 +8,8 @@
 #include <gtest/gtest.h>
 
 #include "link/server_link.h"
-#include "testing/capture.h"
-#include "testing/script_server.h"
+#include "tests/capture.h"
+#include "tests/script_server.h"
 
 namespace {
 

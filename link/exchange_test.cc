@@ -17,8 +17,8 @@
 
 #include "link/output.h"
 #include "link/server_link.h"
-#include "testing/capture.h"
-#include "testing/script_server.h"
+#include "tests/capture.h"
+#include "tests/script_server.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "testing/capture.h"
+#include "tests/capture.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "testing/capture.h"
+#include "tests/capture.h"
 
 #include <sys/mman.h>
 #include <unistd.h>

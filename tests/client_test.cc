@@ -5,8 +5,8 @@
 
 #include <gtest/gtest.h>
 
-#include "testing/run_client.h"
-#include "testing/script_server.h"
+#include "tests/run_client.h"
+#include "tests/script_server.h"
 
 namespace {
 

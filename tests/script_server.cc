@@ -1,4 +1,4 @@
-#include "testing/script_server.h"
+#include "tests/script_server.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>

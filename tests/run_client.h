@@ -1,6 +1,6 @@
 // Runs the real zenotar-client binary with pipes, for end-to-end tests.
-#ifndef ZENOTAR_TESTING_RUN_CLIENT_H_
-#define ZENOTAR_TESTING_RUN_CLIENT_H_
+#ifndef ZENOTAR_TESTS_RUN_CLIENT_H_
+#define ZENOTAR_TESTS_RUN_CLIENT_H_
 
 #include <string>
 #include <vector>
@@ -32,4 +32,4 @@ ClientRun run_client(const std::string& input, const ClientOptions& options);
 /// The environment for a program that should see ZENOTAR_FAKE_PORT=port.
 std::vector<std::string> fake_services_env(int port);
 
-#endif  // ZENOTAR_TESTING_RUN_CLIENT_H_
+#endif  // ZENOTAR_TESTS_RUN_CLIENT_H_

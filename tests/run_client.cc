@@ -1,4 +1,4 @@
-#include "testing/run_client.h"
+#include "tests/run_client.h"
 
 #include <errno.h>
 #include <fcntl.h>

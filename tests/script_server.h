@@ -1,7 +1,7 @@
 // A scripted UDP server on 127.0.0.1 for tests: it records every request and
 // answers the n-th one with the n-th reply of its script.
-#ifndef ZENOTAR_TESTING_SCRIPT_SERVER_H_
-#define ZENOTAR_TESTING_SCRIPT_SERVER_H_
+#ifndef ZENOTAR_TESTS_SCRIPT_SERVER_H_
+#define ZENOTAR_TESTS_SCRIPT_SERVER_H_
 
 #include <atomic>
 #include <mutex>
@@ -51,4 +51,4 @@ std::vector<std::string> received_requests(ScriptServer* server);
 /// A port on 127.0.0.1 where nothing listens (bound, then released).
 int unused_port();
 
-#endif  // ZENOTAR_TESTING_SCRIPT_SERVER_H_
+#endif  // ZENOTAR_TESTS_SCRIPT_SERVER_H_
