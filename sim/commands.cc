@@ -194,10 +194,9 @@ Answer stream_answer(const World& world, const std::vector<std::string>& words, 
   Answer answer;
   std::string error;
   const std::string& verb = words[0];
-  std::string sub = words.size() > 1 ? words[1] : "";
+  std::string second = words.size() > 1 ? words[1] : "";
+  std::string sub = verb == "ZENOTAR" ? second : "";  // ZENOTARX LIST is no ZENOTAR command
   double start = floor(now);
-  if (verb != "ZENOTAR")
-    sub.clear();  // ZENOTARX LIST is no ZENOTAR command
   bool needs_satellite = verb == "GET_SAT_POS" || sub == "TRACK" || sub == "PASSES";
   size_t sat_at = verb == "GET_SAT_POS" ? 1 : 2;
   int satellite = -1;
@@ -221,7 +220,7 @@ Answer stream_answer(const World& world, const std::vector<std::string>& words, 
     for (const Satellite& s : world.satellites) {
       char line[160];
       snprintf(line, sizeof line, "sat=%d age=%.1f name=%s\n", s.catalog,
-               (now - s.epoch) / 86400.0, s.name.c_str());
+               tidy((now - s.epoch) / 86400.0, 0.1), s.name.c_str());
       answer.datagrams.push_back(line);
     }
   } else if (error.empty() && sub == "STATION") {
@@ -242,7 +241,7 @@ Answer stream_answer(const World& world, const std::vector<std::string>& words, 
     if (count_argument(words, 3, 24, MAX_PASS_HOURS, "hours", &hours, &error))
       answer.datagrams = passes(world, satellite, start, hours);
   } else if (error.empty()) {
-    error = "unknown command \"" + excerpt(verb + (sub.empty() ? "" : " " + sub)) +
+    error = "unknown command \"" + excerpt(verb + (second.empty() ? "" : " " + second)) +
             "\"; send HELP for the list";
   }
   if (!error.empty())
@@ -291,7 +290,7 @@ std::string position_line(const World& world, int satellite, double time) {
   snprintf(line, sizeof line,
            "time=%s sat=%d lat=%.2f lon=%.2f alt=%.1f az=%.1f el=%.1f range=%.1f\n",
            format_time(time).c_str(), s.catalog, tidy(p.point.lat, 0.01), tidy(p.point.lon, 0.01),
-           p.point.alt, tidy(p.look.az, 0.1), tidy(p.look.el, 0.1), p.look.range);
+           p.point.alt, p.look.az >= 359.95 ? 0.0 : p.look.az, tidy(p.look.el, 0.1), p.look.range);
   return line;
 }
 

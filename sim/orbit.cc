@@ -256,9 +256,7 @@ LookAngles look_angles(Geodetic station, Vec3 ecef) {
   double north = -sl * co * dx - sl * so * dy + cl * dz;
   double up = cl * co * dx + cl * so * dy + sl * dz;
   double range = sqrt(dx * dx + dy * dy + dz * dz);
-  double az = atan2(east, north) / DEG;
-  if (az < 0)
-    az += 360;
+  double az = fmod(atan2(east, north) / DEG + 360, 360);  // from 0 up to, not including, 360
   return {az, asin(up / range) / DEG, range};
 }
 

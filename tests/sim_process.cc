@@ -1,0 +1,70 @@
+#include "tests/sim_process.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <stdlib.h>
+#include <string.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+const char ISS_2008_TLE[] =
+    "ISS\n"
+    "1 25544U 98067A   08264.51782528 -.00002182  00000-0 -11606-4 0  2927\n"
+    "2 25544  51.6416 247.4627 0006703 130.5360 325.0288 15.72125391563537\n";
+
+bool start_sim(SimProcess* sim, const std::vector<std::string>& args) {
+  int out[2];
+  if (pipe2(out, O_CLOEXEC) < 0)
+    return false;
+  std::vector<std::string> all = {ZENOTAR_SIM_PATH, "--port", "0"};
+  all.insert(all.end(), args.begin(), args.end());
+  sim->pid = fork();
+  if (sim->pid == 0) {
+    dup2(out[1], 1);
+    std::vector<char*> argv;
+    for (std::string& a : all)
+      argv.push_back(a.data());
+    argv.push_back(nullptr);
+    execv(ZENOTAR_SIM_PATH, argv.data());
+    _exit(127);
+  }
+  close(out[1]);
+  sim->output = out[0];
+  char buffer[512];
+  while (sim->said.find('\n') == std::string::npos) {
+    pollfd ready = {sim->output, POLLIN, 0};
+    if (poll(&ready, 1, 10000) <= 0)
+      return false;
+    ssize_t got = read(sim->output, buffer, sizeof buffer);
+    if (got <= 0)
+      return false;
+    sim->said.append(buffer, static_cast<size_t>(got));
+  }
+  size_t at = sim->said.find("127.0.0.1:");
+  if (at == std::string::npos)
+    return false;
+  sim->port = atoi(sim->said.c_str() + at + 10);
+  return sim->port > 0;
+}
+
+int stop_sim(SimProcess* sim, int signal_number) {
+  kill(sim->pid, signal_number);
+  int status = 0;
+  waitpid(sim->pid, &status, 0);
+  char buffer[512];
+  ssize_t got;
+  while ((got = read(sim->output, buffer, sizeof buffer)) > 0)
+    sim->said.append(buffer, static_cast<size_t>(got));
+  close(sim->output);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+std::string temporary_file(const std::string& text) {
+  char path[] = "/tmp/zenotar-test-XXXXXX";
+  int fd = mkstemp(path);
+  if (write(fd, text.data(), text.size()) != static_cast<ssize_t>(text.size()))
+    path[0] = '\0';
+  close(fd);
+  return path;
+}
