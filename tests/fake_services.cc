@@ -9,22 +9,30 @@
 #include <stdlib.h>
 #include <string.h>
 
+namespace {
+
+using Lookup = servent* (*)(const char*, const char*);
+
+// Plain globals, so that the library needs no C++ runtime of its own.
+Lookup system_lookup = nullptr;
+char entry_name[] = "zenotar";
+char entry_proto[] = "udp";
+char* no_aliases[] = {nullptr};
+servent entry;
+
+}  // namespace
+
 extern "C" servent* getservbyname(const char* name, const char* proto) {
   const char* port = getenv("ZENOTAR_FAKE_PORT");
   if (port != nullptr && name != nullptr && proto != nullptr &&
       strcmp(name, "zenotar") == 0 && strcmp(proto, "udp") == 0) {
-    static char entry_name[] = "zenotar";
-    static char entry_proto[] = "udp";
-    static char* no_aliases[] = {nullptr};
-    static servent entry;
     entry.s_name = entry_name;
     entry.s_aliases = no_aliases;
     entry.s_port = static_cast<int>(htons(static_cast<uint16_t>(atoi(port))));
     entry.s_proto = entry_proto;
     return &entry;
   }
-  using Lookup = servent* (*)(const char*, const char*);
-  static Lookup system_lookup =
-      reinterpret_cast<Lookup>(dlsym(RTLD_NEXT, "getservbyname"));
+  if (system_lookup == nullptr)
+    system_lookup = reinterpret_cast<Lookup>(dlsym(RTLD_NEXT, "getservbyname"));
   return system_lookup(name, proto);
 }

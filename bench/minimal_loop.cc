@@ -1,0 +1,63 @@
+// The baseline of the benchmark: the least a program can do per command with
+// no console. For each of `count` commands it looks up zenotar/udp, localhost
+// and udp, opens and connects a socket, sends the command, receives and
+// prints one datagram (or, in stream mode, datagrams up to the 0x1A end mark,
+// one read and one print each, as a straightforward client would), and closes.
+//
+// usage: minimal_loop single|stream COUNT COMMAND
+
+#include <arpa/inet.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+static char datagram[65508];
+
+static int open_socket() {
+  const servent* service = getservbyname("zenotar", "udp");
+  const hostent* host = gethostbyname("localhost");
+  const protoent* proto = getprotobyname("udp");
+  if (service == nullptr || host == nullptr || proto == nullptr)
+    return -1;
+  sockaddr_in address;
+  memset(&address, 0, sizeof address);
+  address.sin_family = AF_INET;
+  address.sin_port = static_cast<in_port_t>(service->s_port);
+  memcpy(&address.sin_addr, host->h_addr_list[0], 4);
+  int fd = socket(AF_INET, SOCK_DGRAM, proto->p_proto);
+  if (fd < 0 || connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) < 0)
+    return -1;
+  return fd;
+}
+
+int main(int argc, char** argv) {
+  if (argc != 4)
+    return 2;
+  bool stream = strcmp(argv[1], "stream") == 0;
+  long count = atol(argv[2]);
+  const char* command = argv[3];
+  for (long i = 0; i < count; ++i) {
+    int fd = open_socket();
+    if (fd < 0)
+      return 1;
+    send(fd, command, strlen(command) + 1, 0);
+    for (;;) {
+      ssize_t got = recv(fd, datagram, sizeof datagram - 1, 0);
+      if (got < 0)
+        return 1;
+      datagram[got] = '\0';
+      if (stream && got > 0 && datagram[0] == 0x1A)
+        break;
+      fputs(datagram, stdout);
+      if (!stream)
+        break;
+    }
+    putchar('\n');
+    close(fd);
+  }
+  return 0;
+}
