@@ -78,6 +78,22 @@ size_t escape_byte(unsigned char byte, char* out) {
   return 4;
 }
 
+/// Moves a cut before data[part] back to the lead byte of a UTF-8 sequence
+/// that would reach past it, so that escaping in slices sees what escaping the
+/// whole text sees. A lead byte always starts a character of its own.
+size_t utf8_cut(const char* data, size_t part) {
+  for (size_t k = 1; k <= 3 && k <= part; ++k) {
+    unsigned char byte = static_cast<unsigned char>(data[part - k]);
+    if (byte < 0x80)
+      return part;
+    if (byte >= 0xC0) {
+      size_t length = byte >= 0xF0 ? 4 : byte >= 0xE0 ? 3 : 2;
+      return length > k ? part - k : part;
+    }
+  }
+  return part;
+}
+
 }  // namespace
 
 size_t escape_for_terminal(const char* data, size_t size, char* out) {
@@ -149,11 +165,7 @@ void output_text(const char* data, size_t size) {
   while (size > 0) {
     if (OUTPUT_BUFFER_SIZE - output_used < 4 * SLICE + 4)
       output_flush();
-    size_t part = size < SLICE ? size : SLICE;
-    // Never split a UTF-8 sequence between slices: back up to its lead byte.
-    while (part < size && part > SLICE - 4 &&
-           (static_cast<unsigned char>(data[part]) & 0xC0) == 0x80)
-      --part;
+    size_t part = size <= SLICE ? size : utf8_cut(data, SLICE);
     output_used += escape_for_terminal(data, part, output_buffer + output_used);
     data += part;
     size -= part;

@@ -62,3 +62,19 @@ TEST(OutputText, LongTerminalTextKeepsUtf8AcrossSlices) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(OutputText, SlicesMatchTheWholeTextWhereverTheyFall) {
+  // A valid character followed by stray continuation bytes, at every offset
+  // around the first slice boundary.
+  for (size_t offset = 1016; offset < 1030; ++offset) {
+    std::string text = std::string(offset, 'a') + "\xF2\x97\x97\x97\x97\x97\xE2\x86\x92" +
+                       std::string(2000, 'b');
+    SCOPED_TRACE(offset);
+    EXPECT_EQ(capture_output([&] { output_text(text.data(), text.size()); }, true),
+              escaped(text));
+  }
+}
+
+}  // namespace
