@@ -3,6 +3,8 @@
 #include <errno.h>
 #include <fcntl.h>
 #include <poll.h>
+#include <pty.h>
+#include <stdlib.h>
 #include <signal.h>
 #include <string.h>
 #include <sys/wait.h>
@@ -19,8 +21,23 @@ double now_seconds() {
   return static_cast<double>(now.tv_sec) + now.tv_nsec / 1e9;
 }
 
+[[noreturn]] void exec_with_env(const std::vector<std::string>& env) {
+  std::vector<std::string> command = client_command();
+  std::vector<std::string> all_env = env;
+  std::vector<char*> argv, envp;
+  for (std::string& word : command)
+    argv.push_back(word.data());
+  argv.push_back(nullptr);
+  for (std::string& e : all_env)
+    envp.push_back(e.data());
+  envp.push_back(nullptr);
+  execvpe(argv[0], argv.data(), envp.data());
+  _exit(127);
+}
+
 void exec_client(int in, int out, int err, const ClientOptions& options) {
-  signal(SIGPIPE, SIG_DFL);  // the tests ignore it; the client must not inherit that
+  // The tests ignore SIGPIPE; the client must not inherit that unless asked.
+  signal(SIGPIPE, options.ignore_sigpipe ? SIG_IGN : SIG_DFL);
   if (options.close_stdin)
     close(0);
   else
@@ -38,19 +55,30 @@ void exec_client(int in, int out, int err, const ClientOptions& options) {
   }
   for (const std::string& e : options.extra_env)
     env.push_back(e);
-  std::vector<char*> envp;
-  for (std::string& e : env)
-    envp.push_back(e.data());
-  envp.push_back(nullptr);
-  char* argv[] = {const_cast<char*>(client_path()), nullptr};
-  execve(client_path(), argv, envp.data());
-  _exit(127);
+  exec_with_env(env);
 }
 
 }  // namespace
 
 const char* client_path() {
   return ZENOTAR_CLIENT_PATH;
+}
+
+std::vector<std::string> client_command() {
+  std::vector<std::string> command;
+  if (const char* wrapper = getenv("ZENOTAR_TEST_WRAPPER")) {
+    std::string words = wrapper;
+    for (size_t at = 0; at < words.size();) {
+      size_t end = words.find(' ', at);
+      if (end == std::string::npos)
+        end = words.size();
+      if (end > at)
+        command.push_back(words.substr(at, end - at));
+      at = end + 1;
+    }
+  }
+  command.push_back(client_path());
+  return command;
 }
 
 std::vector<std::string> fake_services_env(int port) {
@@ -68,11 +96,17 @@ ClientRun run_client(const std::string& input, const ClientOptions& options) {
   int stdout_fd = out[1];
   if (!options.stdout_path.empty())
     stdout_fd = open(options.stdout_path.c_str(), O_WRONLY | O_CLOEXEC);
+  if (options.stdout_reader_gone) {
+    close(out[0]);  // nobody will read what the client writes
+    out[0] = open("/dev/null", O_RDONLY | O_CLOEXEC);
+  }
   signal(SIGPIPE, SIG_IGN);  // a client that quits early closes its input
   double started = now_seconds();
   pid_t child = fork();
   if (child == 0)
     exec_client(stdin_fd, stdout_fd, err[1], options);
+  if (options.on_start)
+    options.on_start(child);
   close(in[0]);
   close(out[1]);
   close(err[1]);
@@ -131,4 +165,32 @@ ClientRun run_client(const std::string& input, const ClientOptions& options) {
   run.seconds = now_seconds() - started;
   run.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
   return run;
+}
+
+pid_t start_client_in_terminal(int port, int* terminal) {
+  std::vector<std::string> env;
+  for (char** e = environ; *e != nullptr; ++e)
+    env.emplace_back(*e);
+  for (const std::string& e : fake_services_env(port))
+    env.push_back(e);
+  pid_t child = forkpty(terminal, nullptr, nullptr, nullptr);
+  if (child == 0) {
+    signal(SIGPIPE, SIG_DFL);
+    exec_with_env(env);
+  }
+  return child;
+}
+
+bool read_until(int terminal, std::string* screen, const std::string& text, size_t from) {
+  char buffer[4096];
+  while (screen->find(text, from) == std::string::npos) {
+    pollfd ready = {terminal, POLLIN, 0};
+    if (poll(&ready, 1, 20000) <= 0)
+      return false;
+    ssize_t got = read(terminal, buffer, sizeof buffer);
+    if (got <= 0)
+      return false;
+    screen->append(buffer, static_cast<size_t>(got));
+  }
+  return true;
 }

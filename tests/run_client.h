@@ -2,6 +2,9 @@
 #ifndef ZENOTAR_TESTS_RUN_CLIENT_H_
 #define ZENOTAR_TESTS_RUN_CLIENT_H_
 
+#include <sys/types.h>
+
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -19,6 +22,9 @@ struct ClientOptions {
   std::string stdin_path;          ///< open this as standard input instead of a pipe
   bool close_stdin = false;        ///< start with standard input closed
   std::string stdout_path;         ///< open this as standard output instead of a pipe
+  bool stdout_reader_gone = false; ///< standard output is a pipe nobody reads any more
+  bool ignore_sigpipe = false;     ///< start with SIGPIPE ignored
+  std::function<void(pid_t)> on_start;  ///< told the client's process id
   int timeout_seconds = 60;        ///< killed after this long
   std::vector<std::string> extra_env;
 };
@@ -26,10 +32,21 @@ struct ClientOptions {
 /// The path of the built client.
 const char* client_path();
 
+/// The command that runs the client: its path, behind the words of
+/// ZENOTAR_TEST_WRAPPER (e.g. a valgrind command line) where that is set.
+std::vector<std::string> client_command();
+
 /// Runs the client with input on standard input and collects its output.
 ClientRun run_client(const std::string& input, const ClientOptions& options);
 
 /// The environment for a program that should see ZENOTAR_FAKE_PORT=port.
 std::vector<std::string> fake_services_env(int port);
+
+/// Starts the client in a new pseudo-terminal, with the services entry for
+/// port; returns its process id and the terminal's controlling side.
+pid_t start_client_in_terminal(int port, int* terminal);
+
+/// Reads the terminal into screen until text has appeared after from.
+bool read_until(int terminal, std::string* screen, const std::string& text, size_t from);
 
 #endif  // ZENOTAR_TESTS_RUN_CLIENT_H_

@@ -36,6 +36,15 @@ void play(ScriptServer* server, const Reply& reply, const sockaddr_in& peer) {
       std::this_thread::sleep_for(std::chrono::milliseconds(step.ms));
       continue;
     }
+    if (step.kind == ScriptStep::CALL) {
+      step.call();
+      continue;
+    }
+    if (step.kind == ScriptStep::CLOSE) {
+      close(server->fd);
+      server->closed = true;
+      return;
+    }
     int fd = server->fd;
     if (step.kind == ScriptStep::SEND_FROM_STRANGER)
       fd = bind_loopback(0);
@@ -48,7 +57,7 @@ void play(ScriptServer* server, const Reply& reply, const sockaddr_in& peer) {
 
 void serve(ScriptServer* server) {
   static char datagram[65536];
-  while (!server->stopping) {
+  while (!server->stopping && !server->closed) {
     pollfd ready = {server->fd, POLLIN, 0};
     if (poll(&ready, 1, 50) <= 0)
       continue;
@@ -99,7 +108,8 @@ void stop_script_server(ScriptServer* server) {
   server->stopping = true;
   if (server->thread.joinable())
     server->thread.join();
-  close(server->fd);
+  if (!server->closed)
+    close(server->fd);
   server->fd = -1;
 }
 

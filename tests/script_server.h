@@ -4,17 +4,20 @@
 #define ZENOTAR_TESTS_SCRIPT_SERVER_H_
 
 #include <atomic>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
 
-/// One step of a reply: a datagram to send, a pause, or a datagram sent from
-/// another local port than the server's.
+/// One step of a reply: a datagram to send, a pause, a datagram sent from
+/// another local port than the server's, the server going away (its port
+/// closed), or a call into the test.
 struct ScriptStep {
-  enum Kind { SEND, PAUSE, SEND_FROM_STRANGER } kind;
-  std::string bytes;
+  enum Kind { SEND, PAUSE, SEND_FROM_STRANGER, CLOSE, CALL } kind;
+  std::string bytes = {};
   int ms = 0;
+  std::function<void()> call = nullptr;
 };
 
 /// What the server does for one request: its steps in order.
@@ -33,6 +36,7 @@ struct ScriptServer {
   std::vector<Reply> script;  ///< by request number
   Reply otherwise;            ///< for requests past the script
   std::atomic<bool> stopping{false};
+  std::atomic<bool> closed{false};
   std::mutex lock;
   std::vector<std::string> requests;
   std::thread thread;

@@ -1,7 +1,6 @@
 // The real zenotar-sim: start-up, options and stopping; and the real client
 // against it in a pseudo-terminal, as a person sees it.
 
-#include <pty.h>
 #include <poll.h>
 #include <signal.h>
 #include <stdlib.h>
@@ -88,39 +87,12 @@ TEST(Sim, BadStartsSayWhy) {
   unlink(bad_tle.c_str());
 }
 
-/// Reads from a pseudo-terminal until text has appeared count times after from.
-bool read_until(int terminal, std::string* screen, const std::string& text, size_t from,
-                int count = 1) {
-  char buffer[4096];
-  for (;;) {
-    int seen = 0;
-    for (size_t at = screen->find(text, from); at != std::string::npos;
-         at = screen->find(text, at + 1))
-      ++seen;
-    if (seen >= count)
-      return true;
-    pollfd ready = {terminal, POLLIN, 0};
-    if (poll(&ready, 1, 10000) <= 0)
-      return false;
-    ssize_t got = read(terminal, buffer, sizeof buffer);
-    if (got <= 0)
-      return false;
-    screen->append(buffer, static_cast<size_t>(got));
-  }
-}
-
 TEST(Sim, PersonAtATerminalAgainstTheRealServer) {
   std::string tle = temporary_file(ISS_2008_TLE);
   SimProcess sim;
   ASSERT_TRUE(start_sim(&sim, {"--tle", tle, "--time", "2008-09-20T12:25:40Z"}));
   int terminal;
-  pid_t client = forkpty(&terminal, nullptr, nullptr, nullptr);
-  if (client == 0) {
-    for (const std::string& e : fake_services_env(sim.port))
-      putenv(strdup(e.c_str()));
-    execl(client_path(), client_path(), static_cast<char*>(nullptr));
-    _exit(127);
-  }
+  pid_t client = start_client_in_terminal(sim.port, &terminal);
   std::string screen;
   ASSERT_TRUE(read_until(terminal, &screen, PROMPT, 0));
   EXPECT_EQ(screen, "\r\nEnter the command you wish to send ZENOTAR.\r\n\r\n" + PROMPT);
