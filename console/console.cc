@@ -6,6 +6,7 @@
 #include <string.h>
 #include <unistd.h>
 
+#include "console/line_editor.h"
 #include "console/line_reader.h"
 #include "link/output.h"
 #include "link/server_link.h"
@@ -53,10 +54,16 @@ void send_command(const char* command) {
 int console_loop(int input_fd) {
   LineReader reader;
   line_reader_init(&reader, input_fd);
+  bool editing = line_editor_start(input_fd, PROMPT);
   CommandLine line;
   for (;;) {
-    output_string(PROMPT);
-    LineStatus status = read_command_line(&reader, &line);
+    LineStatus status;
+    if (editing) {
+      status = edit_command_line(&line);  // the editor shows the prompt
+    } else {
+      output_string(PROMPT);
+      status = read_command_line(&reader, &line);
+    }
     if (status == LINE_END)
       return 0;
     if (status == LINE_FAILED) {

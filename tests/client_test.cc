@@ -161,14 +161,14 @@ TEST(Console, TerminalSeesControlBytesEscapedAndPipesExactBytes) {
   std::string screen;
   ASSERT_TRUE(read_until(terminal, &screen, PROMPT, 0));
   size_t mark = screen.size();
-  ASSERT_EQ(write(terminal, "A\r", 2), 2);
+  type_keys(terminal, "A\r");
   ASSERT_TRUE(read_until(terminal, &screen, PROMPT, mark));
   EXPECT_EQ(screen.substr(mark), "A\r\n" + shown + "\r\n" + PROMPT);
   mark = screen.size();
-  ASSERT_EQ(write(terminal, "ZENOTAR TRACK X\r", 16), 16);
+  type_keys(terminal, "ZENOTAR TRACK X\r");
   ASSERT_TRUE(read_until(terminal, &screen, PROMPT, mark));
   EXPECT_EQ(screen.substr(mark), "ZENOTAR TRACK X\r\n" + shown + "\r\n\r\n" + PROMPT);
-  ASSERT_EQ(write(terminal, "quit\r", 5), 5);
+  type_keys(terminal, "quit\r");
   int status = -1;
   waitpid(client, &status, 0);
   close(terminal);
@@ -223,7 +223,9 @@ TEST(Faults, TableOfFaults) {
     burst.push_back("position " + std::to_string(i) + "\n");
     burst_shown += burst.back();
   }
-  ClientOptions reader_gone, reader_gone_ignored, full, stdin_closed, stdin_directory;
+  ClientOptions later_b, reader_gone, reader_gone_ignored, full, stdin_closed, stdin_directory;
+  later_b.later_input = "B\n";  // once the server has gone
+  later_b.later_ms = 500;
   reader_gone.stdout_reader_gone = true;
   reader_gone_ignored.stdout_reader_gone = true;
   reader_gone_ignored.ignore_sigpipe = true;
@@ -234,7 +236,7 @@ TEST(Faults, TableOfFaults) {
   const std::vector<Fault> faults = {
       {"server absent at start", {}, "GET_VERSION\n", {}, 1, "", REFUSED},
       {"server gone after the probe", {probe, {{ScriptStep::SEND, "a"}, {ScriptStep::CLOSE}}},
-       "A\nB\n", {}, 1, start + "a\n" + PROMPT, REFUSED},
+       "A\n", later_b, 1, start + "a\n" + PROMPT, REFUSED},
       {"server gone in the middle of a stream",
        {probe, {{ScriptStep::SEND, "part\n"}, {ScriptStep::CLOSE}}}, "GET_SAT_POS ISS\nB\n", {}, 1,
        start + "part\n\n" + PROMPT, NO_ANSWER + REFUSED, 0, 9.5},

@@ -8,8 +8,11 @@
 #include <signal.h>
 #include <string.h>
 #include <sys/wait.h>
+#include <termios.h>
 #include <time.h>
 #include <unistd.h>
+
+#include <algorithm>
 
 extern char** environ;
 
@@ -118,7 +121,9 @@ ClientRun run_client(const std::string& input, const ClientOptions& options) {
   ClientRun run;
   size_t written = 0;
   int to_child = in[1];
-  if (input.empty()) {
+  std::string pending = input;
+  bool later_pending = !options.later_input.empty();
+  if (pending.empty() && !later_pending) {
     close(to_child);
     to_child = -1;
   } else {
@@ -128,9 +133,18 @@ ClientRun run_client(const std::string& input, const ClientOptions& options) {
   double deadline = started + options.timeout_seconds;
   char buffer[65536];
   while (from_out >= 0 || from_err >= 0) {
-    pollfd fds[3] = {{from_out, POLLIN, 0}, {from_err, POLLIN, 0}, {to_child, POLLOUT, 0}};
+    if (later_pending && now_seconds() >= started + options.later_ms / 1000.0) {
+      pending += options.later_input;
+      later_pending = false;
+    }
+    bool writing = to_child >= 0 && written < pending.size();
+    pollfd fds[3] = {{from_out, POLLIN, 0}, {from_err, POLLIN, 0},
+                     {writing ? to_child : -1, POLLOUT, 0}};
     int left_ms = static_cast<int>((deadline - now_seconds()) * 1000);
-    if (left_ms <= 0 || poll(fds, 3, left_ms) == 0) {
+    if (later_pending)
+      left_ms = std::min(left_ms, 20);
+    int woke = left_ms <= 0 ? 0 : poll(fds, 3, left_ms);
+    if (woke == 0 && now_seconds() >= deadline) {
       kill(child, SIGKILL);
       break;
     }
@@ -146,11 +160,11 @@ ClientRun run_client(const std::string& input, const ClientOptions& options) {
         (i == 0 ? run.out : run.err).append(buffer, static_cast<size_t>(got));
       }
     }
-    if (to_child >= 0 && fds[2].revents != 0) {
-      ssize_t done = write(to_child, input.data() + written, input.size() - written);
+    if (writing && fds[2].revents != 0) {
+      ssize_t done = write(to_child, pending.data() + written, pending.size() - written);
       if (done > 0)
         written += static_cast<size_t>(done);
-      if (done < 0 || written == input.size()) {
+      if (done < 0 || (written == pending.size() && !later_pending)) {
         close(to_child);
         to_child = -1;
       }
@@ -193,4 +207,23 @@ bool read_until(int terminal, std::string* screen, const std::string& text, size
     screen->append(buffer, static_cast<size_t>(got));
   }
   return true;
+}
+
+void type_keys(int terminal, const std::string& keys) {
+#if ZENOTAR_EDITING
+  // The editor turns canonical mode off while it reads a line.
+  for (int i = 0; i < 500; ++i) {
+    termios mode;
+    if (tcgetattr(terminal, &mode) == 0 && (mode.c_lflag & ICANON) == 0)
+      break;
+    usleep(10 * 1000);
+  }
+#endif
+  size_t written = 0;
+  while (written < keys.size()) {
+    ssize_t done = write(terminal, keys.data() + written, keys.size() - written);
+    if (done <= 0)
+      return;
+    written += static_cast<size_t>(done);
+  }
 }

@@ -25,6 +25,8 @@ struct ClientOptions {
   bool stdout_reader_gone = false; ///< standard output is a pipe nobody reads any more
   bool ignore_sigpipe = false;     ///< start with SIGPIPE ignored
   std::function<void(pid_t)> on_start;  ///< told the client's process id
+  std::string later_input;         ///< written to standard input after later_ms
+  int later_ms = 0;
   int timeout_seconds = 60;        ///< killed after this long
   std::vector<std::string> extra_env;
 };
@@ -48,5 +50,9 @@ pid_t start_client_in_terminal(int port, int* terminal);
 
 /// Reads the terminal into screen until text has appeared after from.
 bool read_until(int terminal, std::string* screen, const std::string& text, size_t from);
+
+/// Types keys into the terminal once the client is ready for them: where the
+/// client edits lines, once the line editor has taken the terminal over.
+void type_keys(int terminal, const std::string& keys);
 
 #endif  // ZENOTAR_TESTS_RUN_CLIENT_H_

@@ -98,12 +98,12 @@ TEST(Sim, PersonAtATerminalAgainstTheRealServer) {
   EXPECT_EQ(screen, "\r\nEnter the command you wish to send ZENOTAR.\r\n\r\n" + PROMPT);
 
   size_t mark = screen.size();
-  ASSERT_EQ(write(terminal, "GET_VERSION\r", 12), 12);
+  type_keys(terminal, "GET_VERSION\r");
   ASSERT_TRUE(read_until(terminal, &screen, PROMPT, mark));
   EXPECT_EQ(screen.substr(mark), "GET_VERSION\r\nZENOTAR simulator zenotar-sim 1.0.0\r\n" + PROMPT);
 
   mark = screen.size();
-  ASSERT_EQ(write(terminal, "GET_SAT_POS ISS 3 60\r", 21), 21);
+  type_keys(terminal, "GET_SAT_POS ISS 3 60\r");
   ASSERT_TRUE(read_until(terminal, &screen, PROMPT, mark));
   std::string shown = screen.substr(mark);
   EXPECT_EQ(shown.substr(0, 22), "GET_SAT_POS ISS 3 60\r\n");
@@ -112,7 +112,7 @@ TEST(Sim, PersonAtATerminalAgainstTheRealServer) {
   EXPECT_NE(shown.find("time=2008-09-20T12:27:40Z sat=25544 "), std::string::npos);
   EXPECT_EQ(shown.substr(shown.size() - PROMPT.size() - 4), "\r\n\r\n" + PROMPT);
 
-  ASSERT_EQ(write(terminal, "quit\r", 5), 5);
+  type_keys(terminal, "quit\r");
   int status = -1;
   waitpid(client, &status, 0);
   EXPECT_TRUE(WIFEXITED(status));
