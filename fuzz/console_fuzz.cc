@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "console/console.h"
+#include "fuzz/check.h"
 #include "link/output.h"
 #include "link/server_link.h"
 
@@ -26,14 +27,6 @@ namespace {
 
 std::vector<std::string> requests;
 
-/// Stops the run, naming the property that failed.
-void check_property(bool holds, const char* property, int line) {
-  if (holds)
-    return;
-  fprintf(stderr, "%s:%d: property failed: %s\n", __FILE__, line, property);
-  abort();
-}
-#define check(property) check_property((property), #property, __LINE__)
 
 std::vector<std::string> model(const std::string& input) {
   std::vector<std::string> expected;

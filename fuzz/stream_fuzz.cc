@@ -24,6 +24,7 @@
 #include <vector>
 
 #include "link/exchange.h"
+#include "fuzz/check.h"
 #include "link/output.h"
 
 namespace {
@@ -31,14 +32,6 @@ namespace {
 constexpr size_t MAX_DATAGRAMS = 64;
 constexpr size_t MAX_TOTAL_BYTES = 128 * 1024;
 
-/// Stops the run, naming the property that failed.
-void check_property(bool holds, const char* property, int line) {
-  if (holds)
-    return;
-  fprintf(stderr, "%s:%d: property failed: %s\n", __FILE__, line, property);
-  abort();
-}
-#define check(property) check_property((property), #property, __LINE__)
 
 std::vector<std::string> split_datagrams(const uint8_t* data, size_t size) {
   std::vector<std::string> datagrams;

@@ -1,5 +1,7 @@
 #include "tests/script_server.h"
 
+#include "sim/server.h"
+
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <poll.h>
@@ -9,26 +11,6 @@
 #include <chrono>
 
 namespace {
-
-int bind_loopback(int port) {
-  int fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_port = htons(static_cast<uint16_t>(port));
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  if (bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) < 0) {
-    close(fd);
-    return -1;
-  }
-  return fd;
-}
-
-int port_of(int fd) {
-  sockaddr_in address{};
-  socklen_t size = sizeof address;
-  getsockname(fd, reinterpret_cast<sockaddr*>(&address), &size);
-  return ntohs(address.sin_port);
-}
 
 void play(ScriptServer* server, const Reply& reply, const sockaddr_in& peer) {
   for (const ScriptStep& step : reply) {
@@ -47,7 +29,7 @@ void play(ScriptServer* server, const Reply& reply, const sockaddr_in& peer) {
     }
     int fd = server->fd;
     if (step.kind == ScriptStep::SEND_FROM_STRANGER)
-      fd = bind_loopback(0);
+      fd = bind_server(0);
     sendto(fd, step.bytes.data(), step.bytes.size(), 0,
            reinterpret_cast<const sockaddr*>(&peer), sizeof peer);
     if (fd != server->fd)
@@ -55,7 +37,7 @@ void play(ScriptServer* server, const Reply& reply, const sockaddr_in& peer) {
   }
 }
 
-void serve(ScriptServer* server) {
+void serve_script(ScriptServer* server) {
   static char datagram[65536];
   while (!server->stopping && !server->closed) {
     pollfd ready = {server->fd, POLLIN, 0};
@@ -97,11 +79,11 @@ Reply silence() {
 }
 
 void start_script_server(ScriptServer* server, std::vector<Reply> script, Reply otherwise) {
-  server->fd = bind_loopback(0);
-  server->port = port_of(server->fd);
+  server->fd = bind_server(0);
+  server->port = bound_port(server->fd);
   server->script = std::move(script);
   server->otherwise = std::move(otherwise);
-  server->thread = std::thread(serve, server);
+  server->thread = std::thread(serve_script, server);
 }
 
 void stop_script_server(ScriptServer* server) {
@@ -119,8 +101,8 @@ std::vector<std::string> received_requests(ScriptServer* server) {
 }
 
 int unused_port() {
-  int fd = bind_loopback(0);
-  int port = port_of(fd);
+  int fd = bind_server(0);
+  int port = bound_port(fd);
   close(fd);
   return port;
 }

@@ -13,21 +13,27 @@ const char ISS_2008_TLE[] =
     "1 25544U 98067A   08264.51782528 -.00002182  00000-0 -11606-4 0  2927\n"
     "2 25544  51.6416 247.4627 0006703 130.5360 325.0288 15.72125391563537\n";
 
+void exec_sim(const std::vector<std::string>& args) {
+  std::vector<std::string> all = {ZENOTAR_SIM_PATH};
+  all.insert(all.end(), args.begin(), args.end());
+  std::vector<char*> argv;
+  for (std::string& a : all)
+    argv.push_back(a.data());
+  argv.push_back(nullptr);
+  execv(ZENOTAR_SIM_PATH, argv.data());
+  _exit(127);
+}
+
 bool start_sim(SimProcess* sim, const std::vector<std::string>& args) {
   int out[2];
   if (pipe2(out, O_CLOEXEC) < 0)
     return false;
-  std::vector<std::string> all = {ZENOTAR_SIM_PATH, "--port", "0"};
+  std::vector<std::string> all = {"--port", "0"};
   all.insert(all.end(), args.begin(), args.end());
   sim->pid = fork();
   if (sim->pid == 0) {
     dup2(out[1], 1);
-    std::vector<char*> argv;
-    for (std::string& a : all)
-      argv.push_back(a.data());
-    argv.push_back(nullptr);
-    execv(ZENOTAR_SIM_PATH, argv.data());
-    _exit(127);
+    exec_sim(all);
   }
   close(out[1]);
   sim->output = out[0];

@@ -17,6 +17,9 @@ struct SimProcess {
 /// Starts zenotar-sim --port 0 with args and waits for its listening line.
 bool start_sim(SimProcess* sim, const std::vector<std::string>& args);
 
+/// Replaces this (child) process with zenotar-sim and args; never returns.
+[[noreturn]] void exec_sim(const std::vector<std::string>& args);
+
 /// Sends signal to the server and returns its exit status (128 + signal if killed).
 int stop_sim(SimProcess* sim, int signal_number);
 

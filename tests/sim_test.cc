@@ -37,21 +37,15 @@ struct BadStart {
 };
 
 /// Runs zenotar-sim with args; returns its status and what it said on standard error.
-int run_sim(std::vector<std::string> args, std::string* said) {
+int run_sim(const std::vector<std::string>& args, std::string* said) {
   int err[2];
   if (pipe(err) < 0)
     return -1;
-  args.insert(args.begin(), ZENOTAR_SIM_PATH);
   pid_t pid = fork();
   if (pid == 0) {
     dup2(err[1], 2);
     close(err[0]);
-    std::vector<char*> argv;
-    for (std::string& a : args)
-      argv.push_back(a.data());
-    argv.push_back(nullptr);
-    execv(ZENOTAR_SIM_PATH, argv.data());
-    _exit(127);
+    exec_sim(args);
   }
   close(err[1]);
   char buffer[1024];
