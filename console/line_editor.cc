@@ -42,7 +42,9 @@ void bind_keys() {
 }  // namespace
 
 bool line_editor_start(int fd, const char* prompt) {
-  if (isatty(fd) != 1)
+  // The editor draws on standard output: with output going elsewhere, the
+  // typed line would land in that file, so the terminal's own echo serves.
+  if (isatty(fd) != 1 || isatty(1) != 1)
     return false;
   FILE* in = fdopen(dup(fd), "r");
   if (in == nullptr)

@@ -4,8 +4,8 @@
 
 #include "console/line_reader.h"
 
-/// Sets up line editing on the terminal at fd with prompt; false when fd is
-/// no terminal or the client was built without libedit.
+/// Sets up line editing on the terminal at fd with prompt; false when fd or
+/// standard output is no terminal, or the client was built without libedit.
 bool line_editor_start(int fd, const char* prompt);
 
 /// Shows the prompt and reads one edited line, as read_command_line does;

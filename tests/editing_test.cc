@@ -1,6 +1,7 @@
 // Line editing and history at a terminal: keys typed into a pseudo-terminal,
 // the commands the server receives.
 
+#include <stdio.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -92,5 +93,32 @@ TEST(Editing, QuitWordStillQuits) {
 }
 
 #endif
+
+TEST(Editing, OutputToAFileKeepsTheTerminalOutOfIt) {
+  // Typing at a terminal with standard output to a file: the file gets the
+  // exact bytes a pipe would, with no line-editing codes in it.
+  ScriptServer server;
+  start_script_server(&server, {answer("v1"), answer("ok")});
+  std::string path = "/tmp/zenotar-editing-" + std::to_string(getpid());
+  int terminal;
+  pid_t client = start_client_in_terminal(server.port, &terminal, path);
+  usleep(300 * 1000);  // the banner and prompt go to the file, not the terminal
+  const std::string keys = "GET_VERSION\rquit\r";
+  ASSERT_EQ(write(terminal, keys.data(), keys.size()), static_cast<ssize_t>(keys.size()));
+  int status = -1;
+  waitpid(client, &status, 0);
+  close(terminal);
+  stop_script_server(&server);
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+  FILE* file = fopen(path.c_str(), "r");
+  ASSERT_NE(file, nullptr);
+  char buffer[4096];
+  size_t got = fread(buffer, 1, sizeof buffer, file);
+  fclose(file);
+  unlink(path.c_str());
+  const std::string prompt = "Enter command, or QUIT to exit >> ";
+  EXPECT_EQ(std::string(buffer, got),
+            "\nEnter the command you wish to send ZENOTAR.\n\n" + prompt + "ok\n" + prompt);
+}
 
 }  // namespace

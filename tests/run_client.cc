@@ -181,7 +181,7 @@ ClientRun run_client(const std::string& input, const ClientOptions& options) {
   return run;
 }
 
-pid_t start_client_in_terminal(int port, int* terminal) {
+pid_t start_client_in_terminal(int port, int* terminal, const std::string& stdout_path) {
   std::vector<std::string> env;
   for (char** e = environ; *e != nullptr; ++e)
     env.emplace_back(*e);
@@ -190,6 +190,8 @@ pid_t start_client_in_terminal(int port, int* terminal) {
   pid_t child = forkpty(terminal, nullptr, nullptr, nullptr);
   if (child == 0) {
     signal(SIGPIPE, SIG_DFL);
+    if (!stdout_path.empty())
+      dup2(open(stdout_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), 1);
     exec_with_env(env);
   }
   return child;

@@ -45,8 +45,9 @@ ClientRun run_client(const std::string& input, const ClientOptions& options);
 std::vector<std::string> fake_services_env(int port);
 
 /// Starts the client in a new pseudo-terminal, with the services entry for
-/// port; returns its process id and the terminal's controlling side.
-pid_t start_client_in_terminal(int port, int* terminal);
+/// port and, where stdout_path is given, standard output to that file; returns
+/// its process id and the terminal's controlling side.
+pid_t start_client_in_terminal(int port, int* terminal, const std::string& stdout_path = "");
 
 /// Reads the terminal into screen until text has appeared after from.
 bool read_until(int terminal, std::string* screen, const std::string& text, size_t from);
