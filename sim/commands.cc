@@ -189,64 +189,123 @@ std::vector<std::string> passes(const World& world, int satellite, double start,
   return lines;
 }
 
-/// The answer to a streamed command: its lines, then the end mark.
+/// What a streamed command's answer is made from.
+struct Request {
+  const World& world;
+  const std::vector<std::string>& words;
+  int satellite;  ///< -1 for commands without one
+  double now;
+};
+
+/// Fills answer for one streamed command; false with error on a bad argument.
+using Responder = bool (*)(const Request&, Answer*, std::string*);
+
+bool answer_positions(const Request& r, Answer* answer, std::string* error) {
+  int count, step;
+  if (!count_argument(r.words, 2, 10, MAX_POSITIONS, "count", &count, error) ||
+      !count_argument(r.words, 3, 1, 86400, "step", &step, error))
+    return false;
+  for (int i = 0; i < count; ++i)
+    answer->datagrams.push_back(position_line(r.world, r.satellite, floor(r.now) + i * double(step)));
+  return true;
+}
+
+bool answer_list(const Request& r, Answer* answer, std::string*) {
+  for (const Satellite& s : r.world.satellites) {
+    char line[160];
+    snprintf(line, sizeof line, "sat=%d age=%.1f name=%s\n", s.catalog,
+             tidy((r.now - s.epoch) / 86400.0, 0.1), s.name.c_str());
+    answer->datagrams.push_back(line);
+  }
+  return true;
+}
+
+bool answer_station(const Request& r, Answer* answer, std::string*) {
+  char line[120];
+  snprintf(line, sizeof line, "lat=%.4f lon=%.4f alt=%.0f\n", r.world.station.lat,
+           r.world.station.lon, r.world.station.alt * 1000);
+  answer->datagrams.push_back(line);
+  return true;
+}
+
+bool answer_track(const Request& r, Answer* answer, std::string* error) {
+  answer->track = true;
+  answer->satellite = r.satellite;
+  return count_argument(r.words, 3, 10, MAX_TRACK_SECONDS, "seconds", &answer->seconds, error);
+}
+
+bool answer_passes(const Request& r, Answer* answer, std::string* error) {
+  int hours;
+  if (!count_argument(r.words, 3, 24, MAX_PASS_HOURS, "hours", &hours, error))
+    return false;
+  answer->datagrams = passes(r.world, r.satellite, floor(r.now), hours);
+  return true;
+}
+
+/// A streamed command: its words, where its satellite stands (0: it has
+/// none), how many words it takes at most, and what makes its answer.
+struct StreamCommand {
+  const char* verb;
+  const char* sub;  ///< "" for GET_SAT_POS
+  size_t satellite_at;
+  size_t most_words;
+  Responder respond;
+};
+
+constexpr StreamCommand STREAM_COMMANDS[] = {
+    {"GET_SAT_POS", "", 1, 4, answer_positions},
+    {"ZENOTAR", "LIST", 0, 2, answer_list},
+    {"ZENOTAR", "STATION", 0, 2, answer_station},
+    {"ZENOTAR", "TRACK", 2, 4, answer_track},
+    {"ZENOTAR", "PASSES", 2, 4, answer_passes},
+};
+
+const StreamCommand* find_stream_command(const std::vector<std::string>& words) {
+  for (const StreamCommand& c : STREAM_COMMANDS) {
+    bool sub_matches = *c.sub == '\0' || (words.size() > 1 && words[1] == c.sub);
+    if (words[0] == c.verb && sub_matches)
+      return &c;
+  }
+  return nullptr;
+}
+
+/// Fills answer for words, or says in error what is wrong with them.
+bool respond_to_stream(const World& world, const std::vector<std::string>& words, double now,
+                       Answer* answer, std::string* error) {
+  const StreamCommand* command = find_stream_command(words);
+  if (command == nullptr) {
+    *error = "unknown command \"" + excerpt(words[0] + (words.size() > 1 ? " " + words[1] : "")) +
+             "\"; send HELP for the list";
+    return false;
+  }
+  int satellite = -1;
+  if (command->satellite_at != 0) {
+    if (words.size() <= command->satellite_at) {
+      *error = "which satellite? send HELP for the arguments";
+      return false;
+    }
+    satellite = find_satellite(world, words[command->satellite_at], error);
+    if (satellite < 0)
+      return false;
+  }
+  if (words.size() > command->most_words) {
+    *error = "too many arguments; send HELP for the arguments";
+    return false;
+  }
+  return command->respond({world, words, satellite, now}, answer, error);
+}
+
+/// The answer to a streamed command: its lines, or one error line, then the
+/// end mark (which a live track sends when it has run).
 Answer stream_answer(const World& world, const std::vector<std::string>& words, double now) {
   Answer answer;
   std::string error;
-  const std::string& verb = words[0];
-  std::string second = words.size() > 1 ? words[1] : "";
-  std::string sub = verb == "ZENOTAR" ? second : "";  // ZENOTARX LIST is no ZENOTAR command
-  double start = floor(now);
-  bool needs_satellite = verb == "GET_SAT_POS" || sub == "TRACK" || sub == "PASSES";
-  size_t sat_at = verb == "GET_SAT_POS" ? 1 : 2;
-  int satellite = -1;
-  if (needs_satellite) {
-    if (words.size() <= sat_at)
-      error = "which satellite? send HELP for the arguments";
-    else
-      satellite = find_satellite(world, words[sat_at], &error);
-  }
-  size_t limit = needs_satellite ? sat_at + (verb == "GET_SAT_POS" ? 3 : 2) : 2;
-  if (error.empty() && words.size() > limit)
-    error = "too many arguments; send HELP for the arguments";
-  if (error.empty() && verb == "GET_SAT_POS") {
-    int count, step;
-    if (count_argument(words, 2, 10, MAX_POSITIONS, "count", &count, &error) &&
-        count_argument(words, 3, 1, 86400, "step", &step, &error)) {
-      for (int i = 0; i < count; ++i)
-        answer.datagrams.push_back(position_line(world, satellite, start + i * double(step)));
-    }
-  } else if (error.empty() && sub == "LIST") {
-    for (const Satellite& s : world.satellites) {
-      char line[160];
-      snprintf(line, sizeof line, "sat=%d age=%.1f name=%s\n", s.catalog,
-               tidy((now - s.epoch) / 86400.0, 0.1), s.name.c_str());
-      answer.datagrams.push_back(line);
-    }
-  } else if (error.empty() && sub == "STATION") {
-    char line[120];
-    snprintf(line, sizeof line, "lat=%.4f lon=%.4f alt=%.0f\n", world.station.lat,
-             world.station.lon, world.station.alt * 1000);
-    answer.datagrams.push_back(line);
-  } else if (error.empty() && sub == "TRACK") {
-    int seconds;
-    if (count_argument(words, 3, 10, MAX_TRACK_SECONDS, "seconds", &seconds, &error)) {
-      answer.track = true;
-      answer.satellite = satellite;
-      answer.seconds = seconds;
-      return answer;
-    }
-  } else if (error.empty() && sub == "PASSES") {
-    int hours;
-    if (count_argument(words, 3, 24, MAX_PASS_HOURS, "hours", &hours, &error))
-      answer.datagrams = passes(world, satellite, start, hours);
-  } else if (error.empty()) {
-    error = "unknown command \"" + excerpt(verb + (second.empty() ? "" : " " + second)) +
-            "\"; send HELP for the list";
-  }
-  if (!error.empty())
+  if (!respond_to_stream(world, words, now, &answer, &error)) {
+    answer.track = false;
     answer.datagrams = {"ERROR " + error + "\n"};
-  answer.datagrams.push_back(std::string(1, STREAM_END_MARK));
+  }
+  if (!answer.track)
+    answer.datagrams.push_back(std::string(1, STREAM_END_MARK));
   return answer;
 }
 
