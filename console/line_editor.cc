@@ -1,5 +1,7 @@
-// Line editing with libedit, where the build has it. The client reads no
-// files of its own here either: no history file and no ~/.editrc.
+// Line editing with libedit, where the build has it. libedit is loaded only
+// when a person is at the terminal, so that piped and scripted runs start
+// without it, and a machine without it reads lines plainly. The client reads
+// no files of its own here either: no history file and no ~/.editrc.
 
 #include "console/line_editor.h"
 
@@ -9,6 +11,7 @@
 
 #ifdef ZENOTAR_HAVE_LIBEDIT
 
+#include <dlfcn.h>
 #include <histedit.h>
 #include <stdio.h>
 #include <unistd.h>
@@ -16,6 +19,31 @@
 namespace {
 
 constexpr int HISTORY_SIZE = 500;
+
+/// The libedit functions the console uses, once loaded.
+struct Libedit {
+  decltype(&::el_init) el_init;
+  decltype(&::el_set) el_set;
+  decltype(&::el_gets) el_gets;
+  decltype(&::history_init) history_init;
+  decltype(&::history) history;
+};
+Libedit libedit;
+
+/// Loads libedit and finds its functions; false when it is not there.
+bool load_libedit() {
+  void* library = dlopen(ZENOTAR_LIBEDIT_SONAME, RTLD_NOW | RTLD_LOCAL);
+  if (library == nullptr)
+    return false;
+  libedit.el_init = reinterpret_cast<decltype(libedit.el_init)>(dlsym(library, "el_init"));
+  libedit.el_set = reinterpret_cast<decltype(libedit.el_set)>(dlsym(library, "el_set"));
+  libedit.el_gets = reinterpret_cast<decltype(libedit.el_gets)>(dlsym(library, "el_gets"));
+  libedit.history_init =
+      reinterpret_cast<decltype(libedit.history_init)>(dlsym(library, "history_init"));
+  libedit.history = reinterpret_cast<decltype(libedit.history)>(dlsym(library, "history"));
+  return libedit.el_init && libedit.el_set && libedit.el_gets && libedit.history_init &&
+         libedit.history;
+}
 
 EditLine* editor = nullptr;
 History* recalled = nullptr;
@@ -36,7 +64,7 @@ void bind_keys() {
       {"\\e[4~", "ed-move-to-end"},    {"\\e[3~", "ed-delete-next-char"},
   };
   for (const auto& b : bindings)
-    el_set(editor, EL_BIND, b[0], b[1], nullptr);
+    libedit.el_set(editor, EL_BIND, b[0], b[1], nullptr);
 }
 
 }  // namespace
@@ -44,22 +72,22 @@ void bind_keys() {
 bool line_editor_start(int fd, const char* prompt) {
   // The editor draws on standard output: with output going elsewhere, the
   // typed line would land in that file, so the terminal's own echo serves.
-  if (isatty(fd) != 1 || isatty(1) != 1)
+  if (isatty(fd) != 1 || isatty(1) != 1 || !load_libedit())
     return false;
   FILE* in = fdopen(dup(fd), "r");
   if (in == nullptr)
     return false;
-  editor = el_init("zenotar-client", in, stdout, stderr);
-  recalled = history_init();
+  editor = libedit.el_init("zenotar-client", in, stdout, stderr);
+  recalled = libedit.history_init();
   if (editor == nullptr || recalled == nullptr)
     return false;
   HistEvent event;
-  history(recalled, &event, H_SETSIZE, HISTORY_SIZE);
-  history(recalled, &event, H_SETUNIQUE, 1);
+  libedit.history(recalled, &event, H_SETSIZE, HISTORY_SIZE);
+  libedit.history(recalled, &event, H_SETUNIQUE, 1);
   editor_prompt = prompt;
-  el_set(editor, EL_EDITOR, "emacs");
-  el_set(editor, EL_PROMPT, prompt_of);
-  el_set(editor, EL_HIST, history, recalled);
+  libedit.el_set(editor, EL_EDITOR, "emacs");
+  libedit.el_set(editor, EL_PROMPT, prompt_of);
+  libedit.el_set(editor, EL_HIST, libedit.history, recalled);
   bind_keys();
   return true;
 }
@@ -67,7 +95,7 @@ bool line_editor_start(int fd, const char* prompt) {
 LineStatus edit_command_line(CommandLine* line) {
   output_flush();
   int count = 0;
-  const char* text = el_gets(editor, &count);
+  const char* text = libedit.el_gets(editor, &count);
   line->length = 0;
   line->text[0] = '\0';
   if (text == nullptr || count <= 0)
@@ -85,7 +113,7 @@ LineStatus edit_command_line(CommandLine* line) {
     memcpy(stored, text, size);
     stored[size] = '\0';
     HistEvent event;
-    history(recalled, &event, H_ENTER, stored);
+    libedit.history(recalled, &event, H_ENTER, stored);
   }
   if (size > COMMAND_LINE_SIZE - 1)
     return LINE_TOO_LONG;
