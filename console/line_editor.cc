@@ -96,17 +96,13 @@ LineStatus edit_command_line(CommandLine* line) {
   output_flush();
   int count = 0;
   const char* text = libedit.el_gets(editor, &count);
-  line->length = 0;
-  line->text[0] = '\0';
+  clear_line(line);
   if (text == nullptr || count <= 0)
     return LINE_END;
   size_t size = static_cast<size_t>(count);
   if (text[size - 1] == '\n')
     --size;
-  size_t kept = size < COMMAND_LINE_SIZE - 1 ? size : COMMAND_LINE_SIZE - 1;
-  memcpy(line->text, text, kept);
-  line->text[kept] = '\0';
-  line->length = kept;
+  append_to_line(line, text, size);
   // Over-long lines are kept too, so that they can be recalled and shortened.
   static char stored[1024];
   if (size > 0 && size < sizeof stored) {
@@ -115,9 +111,7 @@ LineStatus edit_command_line(CommandLine* line) {
     HistEvent event;
     libedit.history(recalled, &event, H_ENTER, stored);
   }
-  if (size > COMMAND_LINE_SIZE - 1)
-    return LINE_TOO_LONG;
-  return memchr(text, '\0', size) != nullptr ? LINE_ZERO_BYTE : LINE_COMMAND;
+  return line_status(*line);
 }
 
 #else  // no libedit: lines are read as from a pipe
@@ -127,8 +121,7 @@ bool line_editor_start(int, const char*) {
 }
 
 LineStatus edit_command_line(CommandLine* line) {
-  line->length = 0;
-  line->text[0] = '\0';
+  clear_line(line);
   return LINE_END;
 }
 

@@ -37,17 +37,30 @@ bool fill(LineReader* reader) {
   }
 }
 
-/// Adds chunk to line, keeping at most 79 characters, and counts all of it in total.
-void append(CommandLine* line, const char* chunk, size_t size, size_t* total) {
+}  // namespace
+
+void clear_line(CommandLine* line) {
+  line->text[0] = '\0';
+  line->length = 0;
+  line->typed = 0;
+  line->zero = false;
+}
+
+void append_to_line(CommandLine* line, const char* chunk, size_t size) {
   size_t room = COMMAND_LINE_SIZE - 1 - line->length;
   size_t kept = size < room ? size : room;
   memcpy(line->text + line->length, chunk, kept);
   line->length += kept;
   line->text[line->length] = '\0';
-  *total += size;
+  line->typed += size;
+  line->zero = line->zero || memchr(chunk, '\0', size) != nullptr;
 }
 
-}  // namespace
+LineStatus line_status(const CommandLine& line) {
+  if (line.typed > COMMAND_LINE_SIZE - 1)
+    return LINE_TOO_LONG;
+  return line.zero ? LINE_ZERO_BYTE : LINE_COMMAND;
+}
 
 void line_reader_init(LineReader* reader, int fd) {
   reader->fd = fd;
@@ -58,10 +71,7 @@ void line_reader_init(LineReader* reader, int fd) {
 }
 
 LineStatus read_command_line(LineReader* reader, CommandLine* line) {
-  line->length = 0;
-  line->text[0] = '\0';
-  size_t total = 0;
-  bool zero = false;
+  clear_line(line);
   bool started = false;
   for (;;) {
     if (reader->start == reader->end && !fill(reader)) {
@@ -76,13 +86,10 @@ LineStatus read_command_line(LineReader* reader, CommandLine* line) {
     size_t available = reader->end - reader->start;
     const char* newline = static_cast<const char*>(memchr(chunk, '\n', available));
     size_t size = newline ? static_cast<size_t>(newline - chunk) : available;
-    zero = zero || memchr(chunk, '\0', size) != nullptr;
-    append(line, chunk, size, &total);
+    append_to_line(line, chunk, size);
     reader->start += newline ? size + 1 : size;
     if (newline)
       break;
   }
-  if (total > COMMAND_LINE_SIZE - 1)
-    return LINE_TOO_LONG;
-  return zero ? LINE_ZERO_BYTE : LINE_COMMAND;
+  return line_status(*line);
 }

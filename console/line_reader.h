@@ -16,10 +16,13 @@ enum LineStatus {
   LINE_FAILED,     ///< the input could not be read; errno says why
 };
 
-/// One line as read: its first characters (at most 79, zero-terminated) and their count.
+/// One line as read: its first characters (at most 79, zero-terminated),
+/// their count, and what the whole line held.
 struct CommandLine {
   char text[COMMAND_LINE_SIZE];
   size_t length;
+  size_t typed;  ///< characters in the whole line, kept or not
+  bool zero;     ///< the line holds a zero byte
 };
 
 /// The input of the console: a descriptor and what was read ahead from it.
@@ -31,6 +34,15 @@ struct LineReader {
   int read_errno;
   char buffer[4096];
 };
+
+/// Empties line.
+void clear_line(CommandLine* line);
+
+/// Adds size bytes of a line: at most 79 characters are kept, all are counted.
+void append_to_line(CommandLine* line, const char* chunk, size_t size);
+
+/// What a whole line is: a command, too long, or holding a zero byte.
+LineStatus line_status(const CommandLine& line);
 
 /// Sets reader up to read lines from fd.
 void line_reader_init(LineReader* reader, int fd);
