@@ -1,4 +1,5 @@
-// The simulator's UDP loop: answers requests and paces live tracks.
+// The simulator's UDP loop: requests queued per peer and answered in turn, a
+// slice at a time, and live tracks paced once a second.
 #ifndef ZENOTAR_SIM_SERVER_H_
 #define ZENOTAR_SIM_SERVER_H_
 
@@ -8,8 +9,8 @@
 
 /// The simulated UTC clock: it starts at start and runs at real speed.
 struct SimClock {
-  double start;      ///< Unix seconds shown at the first reading
-  double real_start; ///< monotonic seconds then
+  double start;       ///< Unix seconds shown at the first reading
+  double real_start;  ///< monotonic seconds then
 };
 
 /// Starts the clock at time.
@@ -18,14 +19,25 @@ SimClock start_clock(double time);
 /// The simulated Unix time now.
 double clock_now(const SimClock& clock);
 
+/// The monotonic time at which the clock shows time.
+double monotonic_at(const SimClock& clock, double time);
+
+/// Monotonic seconds.
+double monotonic();
+
 /// Binds a UDP socket on 127.0.0.1:port (0: any free port); -1 with errno.
 int bind_server(int port);
+
+/// Binds the simulator's socket: as bind_server, with a receive queue that
+/// holds a burst and ICMP errors (a peer's port closed) in its error queue.
+int open_server_socket(int port);
 
 /// The port a bound socket listens on.
 int bound_port(int fd);
 
 /// Serves requests on fd until stop becomes non-zero; the caller blocks
-/// SIGINT and SIGTERM, which are let in only while the loop waits.
+/// SIGINT and SIGTERM, which are let in only while the loop waits or looks
+/// for news between two slices of work.
 void serve(int fd, const World& world, const SimClock& clock, volatile sig_atomic_t* stop);
 
 #endif  // ZENOTAR_SIM_SERVER_H_

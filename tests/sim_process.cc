@@ -66,6 +66,13 @@ int stop_sim(SimProcess* sim, int signal_number) {
   return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
 
+std::string with_checksum(const std::string& line) {
+  int sum = 0;
+  for (char c : line)
+    sum += c == '-' ? 1 : (c >= '0' && c <= '9' ? c - '0' : 0);
+  return line + static_cast<char>('0' + sum % 10);
+}
+
 std::string temporary_file(const std::string& text) {
   char path[] = "/tmp/zenotar-test-XXXXXX";
   int fd = mkstemp(path);

@@ -26,6 +26,9 @@ int stop_sim(SimProcess* sim, int signal_number);
 /// Writes text to a fresh temporary file and returns its path.
 std::string temporary_file(const std::string& text);
 
+/// An element set line of 68 columns with its checksum added.
+std::string with_checksum(const std::string& line);
+
 /// The ISS element set of 2008 that the reference positions belong to.
 extern const char ISS_2008_TLE[];
 

@@ -1,0 +1,241 @@
+// The simulator's loop on an ephemeral port, in a thread of the test.
+
+#include "sim/server.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "sim/text.h"
+
+namespace {
+
+const char CATALOGUE[] =
+    "ISS\n"
+    "1 25544U 98067A   08264.51782528 -.00002182  00000-0 -11606-4 0  2927\n"
+    "2 25544  51.6416 247.4627 0006703 130.5360 325.0288 15.72125391563537\n"
+    "AKEBONO (EXOS-D)\n"
+    "1 19822U 89016A   19331.07700297  .00016037  93960-6  28103-3 0  9992\n"
+    "2 19822  75.0289 316.1359 1764871 261.4338  78.3806 12.01292738 15108\n";
+
+const std::string END(1, STREAM_END_MARK);
+
+class SimServer : public testing::Test {
+ protected:
+  void SetUp() override {
+    world.station = {51.4779, -0.0015, 0.046};
+    std::string error;
+    ASSERT_TRUE(parse_catalogue(CATALOGUE, "test", &world.satellites, &error)) << error;
+    fd = open_server_socket(0);
+    ASSERT_GE(fd, 0);
+    port = bound_port(fd);
+    double start;
+    parse_time(clock_start(), &start);
+    clock = start_clock(start);
+    thread = std::thread([this] { serve(fd, world, clock, &stop); });
+  }
+  void TearDown() override {
+    stop = 1;
+    int waker = connect_client();
+    send(waker, "", 0, 0);  // wakes the loop to see the stop
+    thread.join();
+    close(waker);
+    close(fd);
+  }
+  /// Where the simulated clock starts.
+  virtual const char* clock_start() const { return "2008-09-20T12:25:40Z"; }
+  int connect_client() {
+    int client = socket(AF_INET, SOCK_DGRAM, 0);
+    int size = 8 * 1024 * 1024;
+    setsockopt(client, SOL_SOCKET, SO_RCVBUF, &size, sizeof size);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(static_cast<uint16_t>(port));
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    connect(client, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    return client;
+  }
+  /// The next datagram on client, or false when none comes within wait_ms.
+  static bool receive(int client, std::string* datagram, int wait_ms = 5000) {
+    static char buffer[65536];
+    pollfd ready = {client, POLLIN, 0};
+    if (poll(&ready, 1, wait_ms) <= 0)
+      return false;
+    ssize_t n = recv(client, buffer, sizeof buffer, 0);
+    if (n < 0)
+      return false;
+    datagram->assign(buffer, static_cast<size_t>(n));
+    return true;
+  }
+  /// Sends request and collects answers until the end mark, or one datagram
+  /// for a single answer; checks that nothing follows.
+  std::vector<std::string> exchange(const std::string& request, bool streamed) {
+    int client = connect_client();
+    send(client, request.data(), request.size(), 0);
+    std::vector<std::string> got;
+    std::string datagram;
+    while (receive(client, &datagram)) {
+      got.push_back(datagram);
+      if (!streamed || (!datagram.empty() && datagram[0] == STREAM_END_MARK))
+        break;
+    }
+    pollfd ready = {client, POLLIN, 0};
+    EXPECT_EQ(poll(&ready, 1, streamed ? 100 : 300), 0) << request;
+    close(client);
+    return got;
+  }
+  World world;
+  int fd = -1;
+  int port = 0;
+  SimClock clock;
+  volatile sig_atomic_t stop = 0;
+  std::thread thread;
+};
+
+TEST_F(SimServer, EveryStreamedLineIsADatagramAndTheMarkComesLast) {
+  std::vector<std::string> got = exchange(std::string("GET_SAT_POS ISS 5000\0", 21), true);
+  ASSERT_EQ(got.size(), 5001u);
+  EXPECT_EQ(got[0].substr(0, 26), "time=2008-09-20T12:25:40Z ");
+  EXPECT_EQ(got[4999].substr(0, 26), "time=2008-09-20T13:48:59Z ");
+  EXPECT_EQ(got[5000], END);
+}
+
+TEST_F(SimServer, LiveTrackIsPacedOncePerSecond) {
+  auto started = std::chrono::steady_clock::now();
+  std::vector<std::string> got = exchange(std::string("ZENOTAR TRACK ISS 3\0", 20), true);
+  double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+  ASSERT_EQ(got.size(), 4u);
+  EXPECT_EQ(got[3], END);
+  EXPECT_GE(seconds, 1.9);
+  EXPECT_EQ(got[0].substr(0, 26), "time=2008-09-20T12:25:40Z ");
+  EXPECT_EQ(got[1].substr(0, 26), "time=2008-09-20T12:25:41Z ");
+  EXPECT_EQ(got[2].substr(0, 26), "time=2008-09-20T12:25:42Z ");
+}
+
+struct BadDatagram {
+  const char* name;
+  std::string bytes;
+  bool streamed;
+};
+
+TEST_F(SimServer, EveryDatagramIsAnswered) {
+  const BadDatagram cases[] = {
+      {"empty", "", false},
+      {"no zero byte", "GET_VERSION", false},
+      {"largest datagram", std::string(65507, 'A'), false},
+      {"binary", std::string("\xff\x00\x1b[2J\x01", 7), false},
+      {"unknown words", std::string("FLY ME TO THE MOON\0", 19), false},
+      {"lower-case stream word", std::string("zenotar list\0", 13), false},
+      {"streamed, largest", "ZENOTAR" + std::string(65500, 'B'), true},
+      {"streamed, binary", std::string("GET_SAT_POS \xff\xfe\x00", 15), true},
+  };
+  for (const BadDatagram& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::vector<std::string> got = exchange(c.bytes, c.streamed);
+    if (c.streamed) {
+      ASSERT_EQ(got.size(), 2u);
+      EXPECT_EQ(got[0].substr(0, 6), "ERROR ");
+      EXPECT_EQ(got[1], END);
+    } else {
+      ASSERT_EQ(got.size(), 1u);
+      if (c.bytes.substr(0, 11) != "GET_VERSION") {
+        EXPECT_EQ(got[0].substr(0, 6), "ERROR ");
+      }
+    }
+  }
+  EXPECT_EQ(exchange(std::string("GET_VERSION\0", 12), false),
+            std::vector<std::string>{"ZENOTAR simulator zenotar-sim " ZENOTAR_VERSION});
+}
+
+/// The server at the epoch of the AKEBONO elements, whose passes cost most.
+class BusySimServer : public SimServer {
+ protected:
+  const char* clock_start() const override { return "2019-11-27T02:00:00Z"; }
+};
+
+TEST_F(BusySimServer, AFloodFromOneSocketDoesNotHoldUpAnother) {
+  // The costliest request, a thousand times from one socket, read as it
+  // comes; then one GET_VERSION from another socket. Served in turn, it is
+  // answered before the flood's last answer.
+  int flooder = connect_client();
+  std::atomic<int> marks{0}, busy{0};
+  std::atomic<double> flood_done{0};
+  std::thread reader([&] {
+    std::string datagram;
+    while (marks < 1000 && receive(flooder, &datagram, 20000)) {
+      marks += datagram == END;
+      busy += datagram.find("server busy") != std::string::npos;
+    }
+    flood_done = monotonic();
+  });
+  const std::string costly = std::string("ZENOTAR PASSES AKEBONO 168") + '\0';
+  for (int i = 0; i < 1000; ++i)
+    send(flooder, costly.data(), costly.size(), 0);
+  int other = connect_client();
+  send(other, "GET_VERSION", 12, 0);
+  std::string answer;
+  ASSERT_TRUE(receive(other, &answer));
+  double answered = monotonic();
+  close(other);
+  reader.join();
+  close(flooder);
+  EXPECT_EQ(answer, "ZENOTAR simulator zenotar-sim " ZENOTAR_VERSION);
+  EXPECT_LT(answered, flood_done);
+  EXPECT_EQ(marks, 1000);  // every request of the flood is answered, each with its end mark
+  EXPECT_GT(busy, 0);      // those beyond what a peer may have waiting, at once
+}
+
+TEST_F(SimServer, OneLiveTrackPerPortAndNoneForAClosedPort) {
+  int first = connect_client();
+  const std::string track = std::string("ZENOTAR TRACK ISS 600") + '\0';
+  send(first, track.data(), track.size(), 0);
+  std::string datagram;
+  ASSERT_TRUE(receive(first, &datagram));
+  EXPECT_EQ(datagram.substr(0, 5), "time=");
+  send(first, track.data(), track.size(), 0);  // a second one from the same port
+  std::vector<std::string> refusal;
+  while (refusal.size() < 2 && receive(first, &datagram)) {
+    if (datagram.substr(0, 5) != "time=")
+      refusal.push_back(datagram);
+  }
+  ASSERT_EQ(refusal.size(), 2u);
+  EXPECT_EQ(refusal[0], "ERROR a live track already runs for this port until 2008-09-20T12:35:40Z; "
+                        "this one is refused\n");
+  EXPECT_EQ(refusal[1], END);
+  close(first);  // its next line meets a closed port, and the track is dropped
+  // Every one of the 64 tracks can then be taken by other sockets.
+  std::vector<int> others;
+  for (int i = 0; i < 64; ++i) {
+    int other = connect_client();
+    send(other, track.data(), track.size(), 0);
+    others.push_back(other);
+  }
+  for (int other : others) {
+    ASSERT_TRUE(receive(other, &datagram));
+    // The first socket's track may not yet have met its closed port: its
+    // slot is free within a second or so; ask again until then.
+    for (int tries = 0; datagram.substr(0, 5) != "time=" && tries < 100; ++tries) {
+      ASSERT_EQ(datagram, "ERROR too many live tracks (64); try again later\n");
+      ASSERT_TRUE(receive(other, &datagram));
+      ASSERT_EQ(datagram, END);
+      usleep(50 * 1000);
+      send(other, track.data(), track.size(), 0);
+      ASSERT_TRUE(receive(other, &datagram));
+    }
+    EXPECT_EQ(datagram.substr(0, 5), "time=") << datagram;
+  }
+  for (int other : others)
+    close(other);
+}
+
+}  // namespace

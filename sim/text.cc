@@ -1,0 +1,109 @@
+// Times, numbers and excerpts of untrusted text.
+
+#include "sim/text.h"
+
+#include <math.h>
+#include <stdio.h>
+#include <time.h>
+
+namespace {
+
+/// Length of the valid UTF-8 character at s[i] and its code point; 0 if none.
+size_t utf8_char(const std::string& s, size_t i, unsigned* code) {
+  unsigned char lead = static_cast<unsigned char>(s[i]);
+  size_t length = lead >= 0xC2 && lead <= 0xDF ? 2 : lead >= 0xE0 && lead <= 0xEF ? 3
+                : lead >= 0xF0 && lead <= 0xF4 ? 4 : 0;
+  if (length == 0 || i + length > s.size())
+    return 0;
+  unsigned value = lead & (0x7F >> length);
+  for (size_t k = 1; k < length; ++k) {
+    unsigned char c = static_cast<unsigned char>(s[i + k]);
+    if ((c & 0xC0) != 0x80)
+      return 0;
+    value = (value << 6) | (c & 0x3F);
+  }
+  const unsigned least[] = {0, 0, 0x80, 0x800, 0x10000};
+  if (value < least[length] || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF))
+    return 0;
+  *code = value;
+  return length;
+}
+
+/// True for code points a terminal may act on instead of showing: C1
+/// controls and the bidirectional embeddings, overrides and isolates.
+bool is_hidden_control(unsigned code) {
+  return code <= 0x9F || (code >= 0x202A && code <= 0x202E) || (code >= 0x2066 && code <= 0x2069);
+}
+
+}  // namespace
+
+std::string format_time(double time) {
+  if (!(time >= FIRST_TIME && time <= LAST_TIME))
+    return "invalid-time";
+  time_t seconds = static_cast<time_t>(floor(time));
+  tm parts{};
+  if (gmtime_r(&seconds, &parts) == nullptr)
+    return "invalid-time";
+  char text[64];
+  snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02dZ", parts.tm_year + 1900,
+           parts.tm_mon + 1, parts.tm_mday, parts.tm_hour, parts.tm_min, parts.tm_sec);
+  return text;
+}
+
+bool parse_time(const std::string& text, double* time) {
+  int year, month, day, hour, minute, second, consumed = 0;
+  if (sscanf(text.c_str(), "%4d-%2d-%2dT%2d:%2d:%2d%n", &year, &month, &day, &hour, &minute,
+             &second, &consumed) != 6)
+    return false;
+  std::string rest = text.substr(static_cast<size_t>(consumed));
+  if ((rest != "" && rest != "Z") || text.size() < 19 || text[4] != '-' || text[7] != '-')
+    return false;
+  tm parts{};
+  parts.tm_year = year - 1900;
+  parts.tm_mon = month - 1;
+  parts.tm_mday = day;
+  parts.tm_hour = hour;
+  parts.tm_min = minute;
+  parts.tm_sec = second;
+  double value = static_cast<double>(timegm(&parts));
+  // A real calendar time comes back unchanged: 2008-02-31 would become March.
+  std::string back = format_time(value);
+  if (back == "invalid-time" || back.compare(0, 19, text, 0, 19) != 0)
+    return false;
+  *time = value;
+  return true;
+}
+
+std::string format_number(double value) {
+  char text[64];
+  snprintf(text, sizeof text, "%.10g", value);
+  return text;
+}
+
+std::string printable_excerpt(const std::string& text, size_t max_bytes, bool mark_cut) {
+  std::string shown;
+  size_t i = 0;
+  while (i < text.size()) {
+    unsigned char byte = static_cast<unsigned char>(text[i]);
+    std::string piece;
+    size_t used = 1;
+    unsigned code = 0;
+    if (byte >= 0x20 && byte < 0x7F) {
+      piece = std::string(1, static_cast<char>(byte));
+    } else if (byte >= 0x80 && (used = utf8_char(text, i, &code)) != 0) {
+      char escaped[16];
+      snprintf(escaped, sizeof escaped, "\\u%04X", code);
+      piece = is_hidden_control(code) ? escaped : text.substr(i, used);
+    } else {
+      char escaped[8];
+      snprintf(escaped, sizeof escaped, "\\x%02X", byte);
+      piece = escaped;
+      used = 1;
+    }
+    if (shown.size() + piece.size() > max_bytes)
+      return mark_cut ? shown + "..." : shown;
+    shown += piece;
+    i += used;
+  }
+  return shown;
+}
