@@ -34,7 +34,9 @@ bool all_digits(const std::string& word, size_t most) {
 
 std::string ambiguity(const std::vector<Satellite>& satellites, const std::string& word,
                       const std::vector<int>& candidates) {
-  std::string error = "\"" + excerpt(word) + "\" could be any of";
+  std::string error = "\"";  // built piece by piece: GCC 12 misreads "..." + string&&
+  error += excerpt(word);
+  error += "\" could be any of";
   for (size_t i = 0; i < candidates.size() && i < CANDIDATES_SHOWN; ++i)
     error += (i == 0 ? " " : ", ") + satellites[static_cast<size_t>(candidates[i])].name;
   if (candidates.size() > CANDIDATES_SHOWN)
