@@ -48,6 +48,7 @@ Satellite satellite(int index) {
   Satellite s;
   std::string reason;
   parse_element_set(ORBITS[index].one, ORBITS[index].two, &s, &reason);
+  name_satellite(&s, ORBITS[index].name);
   return s;
 }
 

@@ -124,6 +124,12 @@ bool is_element_line(const std::string& line, char number) {
 
 }  // namespace
 
+void name_satellite(Satellite* s, const std::string& name) {
+  s->name = name;
+  s->key = lookup_key(name);
+  s->first_key = lookup_key(name.substr(0, name.find_first_of(" (")));
+}
+
 double max_mean_motion() {
   return sqrt(sgp4::MU / (sgp4::RE * sgp4::RE * sgp4::RE)) * 86400 / (2 * sgp4::PI);
 }
@@ -234,7 +240,7 @@ bool parse_catalogue(const std::string& text, const std::string& file,
       *error = where + reason;
       return false;
     }
-    s.name = name.empty() ? "SAT " + std::to_string(s.catalog) : name;
+    name_satellite(&s, name.empty() ? "SAT " + std::to_string(s.catalog) : name);
     satellites->push_back(s);
     name.clear();
     ++i;

@@ -18,12 +18,17 @@ struct ResonanceTable {
 /// One satellite of the catalogue: its names, its epoch and its SGP4 model.
 struct Satellite {
   std::string name;
+  std::string key, first_key;  ///< the name, and its first word, as looked up
   int catalog = 0;
   double epoch = 0;  ///< Unix seconds, UTC
   Sgp4Model model;
   Sgp4Error init_error = SGP4_OK;  ///< what SGP4 says of the elements at epoch
   mutable ResonanceTable resonance;
 };
+
+/// Gives the satellite its name and the keys it is looked up by: upper
+/// case, '_' for a blank, the whole name and its first word.
+void name_satellite(Satellite* satellite, const std::string& name);
 
 /// The most a mean motion can be, in revolutions a day: a circular orbit at
 /// the Earth's radius. Any higher one has its perigee below the ground.

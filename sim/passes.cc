@@ -20,6 +20,9 @@ namespace {
 constexpr double MIN_STEP = 1;       // s: a pass shorter than this may be missed
 constexpr double MAX_UP_STEP = 900;  // s: samples of a long pass, for its extremes
 constexpr double PRECISION = 0.01;   // s
+/// A search gives up after this many propagations (a week of any orbit
+/// takes 2,500 at most), so that no geometry can hold the server.
+constexpr long MAX_EVALUATIONS = 10000;
 
 double dot(Vec3 a, Vec3 b) {
   return a.x * b.x + a.y * b.y + a.z * b.z;
@@ -240,6 +243,12 @@ std::vector<std::string> find_passes(const Satellite& satellite, Geodetic statio
   Sample rise = now;
   Bracket high = start_bracket(now, 1), low = start_bracket(now, -1);
   while (ok && now.t < end) {
+    if (s.evaluations > MAX_EVALUATIONS) {
+      lines.push_back("ERROR " + std::to_string(satellite.catalog) +
+                      ": the pass search gave up at " + format_time(now.t) +
+                      "; ask for fewer hours\n");
+      break;
+    }
     double step = fmax(safe_step(now, s.accel), MIN_STEP);
     step = fmin(up ? fmin(step, MAX_UP_STEP) : step, end - now.t);
     Sample next;
@@ -265,7 +274,7 @@ std::vector<std::string> find_passes(const Satellite& satellite, Geodetic statio
     }
     now = next;
   }
-  if (ok && up)
+  if (ok && up && now.t >= end)
     lines.push_back(pass_line(&s, rise, up_at_start, now, true, &high, &low));
   if (!ok)
     lines.push_back(propagation_error_line(satellite, s.error, s.error_time));

@@ -2,6 +2,7 @@
 
 #include "sim/text.h"
 
+#include <ctype.h>
 #include <math.h>
 #include <stdio.h>
 #include <time.h>
@@ -72,6 +73,16 @@ bool parse_time(const std::string& text, double* time) {
     return false;
   *time = value;
   return true;
+}
+
+std::string lookup_key(const std::string& name) {
+  std::string key = name;
+  for (char& c : key) {
+    c = static_cast<char>(toupper(static_cast<unsigned char>(c)));
+    if (c == '_')
+      c = ' ';
+  }
+  return key;
 }
 
 std::string format_number(double value) {

@@ -23,6 +23,9 @@ bool parse_time(const std::string& text, double* time);
 /// for everyday sizes.
 std::string format_number(double value);
 
+/// A name as it is looked up: upper case, with '_' for a blank.
+std::string lookup_key(const std::string& name);
+
 /// At most max_bytes of text, cut on a character boundary, with control
 /// bytes, bidirectional controls and invalid UTF-8 shown as \xHH or \uHHHH;
 /// "..." marks a cut where mark_cut is true.

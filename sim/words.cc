@@ -13,20 +13,6 @@ namespace {
 /// At most this many candidates are named when a name is ambiguous.
 constexpr size_t CANDIDATES_SHOWN = 8;
 
-std::string upper(std::string text) {
-  for (char& c : text) {
-    c = static_cast<char>(toupper(static_cast<unsigned char>(c)));
-    if (c == '_')
-      c = ' ';
-  }
-  return text;
-}
-
-/// The name's first word, before a blank or a parenthesis.
-std::string first_word(const std::string& name) {
-  return upper(name.substr(0, name.find_first_of(" (")));
-}
-
 bool all_digits(const std::string& word, size_t most) {
   return !word.empty() && word.size() <= most &&
          word.find_first_not_of("0123456789") == std::string::npos;
@@ -80,13 +66,13 @@ int find_satellite(const std::vector<Satellite>& satellites, const std::string& 
                    std::string* error) {
   bool digits = all_digits(word, 9);
   long number = digits ? atol(word.c_str()) : -1;
-  std::string wanted = upper(word);
+  std::string wanted = lookup_key(word);
   std::vector<int> by_first_word;
   for (size_t i = 0; i < satellites.size(); ++i) {
     const Satellite& s = satellites[i];
-    if ((digits && s.catalog == number) || upper(s.name) == wanted)
+    if ((digits && s.catalog == number) || s.key == wanted)
       return static_cast<int>(i);
-    if (first_word(s.name) == wanted)
+    if (s.first_key == wanted)
       by_first_word.push_back(static_cast<int>(i));
   }
   if (by_first_word.size() == 1)
