@@ -8,6 +8,7 @@
 
 #include "console/line_editor.h"
 #include "console/line_reader.h"
+#include "link/exchange.h"
 #include "link/output.h"
 #include "link/server_link.h"
 
@@ -55,6 +56,8 @@ int console_loop(int input_fd) {
   LineReader reader;
   line_reader_init(&reader, input_fd);
   bool editing = line_editor_start(input_fd, PROMPT);
+  if (editing)
+    set_interrupt_fd(line_editor_interrupt_fd());
   CommandLine line;
   for (;;) {
     LineStatus status;
@@ -66,6 +69,8 @@ int console_loop(int input_fd) {
     }
     if (status == LINE_END)
       return 0;
+    if (status == LINE_INTERRUPTED)
+      continue;
     if (status == LINE_FAILED) {
       char message[128] = "Can't read standard input: ";
       strncat(message, strerror(errno), sizeof message - strlen(message) - 1);

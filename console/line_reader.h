@@ -13,6 +13,7 @@ enum LineStatus {
   LINE_TOO_LONG,   ///< a longer line, discarded; its first 79 characters are in text
   LINE_ZERO_BYTE,  ///< a line holding a zero byte, which no command can carry
   LINE_END,        ///< the end of input: no line
+  LINE_INTERRUPTED,  ///< Ctrl-C dropped the line being typed
   LINE_FAILED,     ///< the input could not be read; errno says why
 };
 

@@ -20,6 +20,7 @@
 
 #include "console/console.h"
 #include "fuzz/check.h"
+#include "link/exchange.h"
 #include "link/output.h"
 #include "link/server_link.h"
 
@@ -56,6 +57,8 @@ const char* exchange_single(const char*, const char* command) {
 void exchange_stream(const char*, const char* command) {
   requests.push_back(command);
 }
+
+void set_interrupt_fd(int) {}
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static int sink = memfd_create("fuzz-output", 0);

@@ -20,6 +20,7 @@ char reply_buffer[REPLY_BATCH_MAX][REPLY_READ_MAX + 1];
 namespace {
 
 constexpr char NO_ANSWER[] = "No answer from ZENOTAR server within 10 seconds";
+constexpr char INTERRUPTED[] = "Interrupted";
 static_assert(REPLY_WAIT_SECONDS == 10, "NO_ANSWER names the wait");
 
 /// Asked-for receive queue of a stream; the kernel caps it at net.core.rmem_max.
@@ -27,6 +28,18 @@ constexpr int STREAM_RECEIVE_BUFFER = 64 * 1024 * 1024;
 
 /// The kernel's count of datagrams dropped from the socket's queue, as last seen.
 uint32_t dropped_count = 0;
+
+/// Readable once the user has interrupted; -1 when nothing interrupts.
+int interrupt_fd = -1;
+
+/// True when the user has interrupted since the last look; drains the news.
+bool interrupted() {
+  char bytes[64];
+  bool any = false;
+  while (interrupt_fd >= 0 && read(interrupt_fd, bytes, sizeof bytes) > 0)
+    any = true;
+  return any;
+}
 
 /// Milliseconds on the monotonic clock.
 long long now_ms() {
@@ -73,10 +86,15 @@ int take_queued(int fd, int count_max, size_t lengths[]) {
 
 /// Receives the datagrams queued on fd, at most count_max, waiting at most
 /// wait_ms for the first; output is flushed before any wait. Returns how
-/// many, or -1 with errno (ETIMEDOUT when none came in time).
+/// many, or -1 with errno (ETIMEDOUT when none came in time, EINTR when the
+/// user interrupted).
 int receive_batch(int fd, int count_max, int wait_ms, size_t lengths[]) {
   long long deadline = now_ms() + wait_ms;
   for (;;) {
+    if (interrupted()) {
+      errno = EINTR;
+      return -1;
+    }
     int got = take_queued(fd, count_max, lengths);
     if (got > 0)
       return got;
@@ -84,8 +102,8 @@ int receive_batch(int fd, int count_max, int wait_ms, size_t lengths[]) {
       return -1;
     output_flush();
     long long left = deadline - now_ms();
-    pollfd ready = {fd, POLLIN, 0};
-    if (left <= 0 || poll(&ready, 1, static_cast<int>(left)) == 0) {
+    pollfd ready[2] = {{fd, POLLIN, 0}, {interrupt_fd, POLLIN, 0}};
+    if (left <= 0 || poll(ready, 2, static_cast<int>(left)) == 0) {
       errno = ETIMEDOUT;
       return -1;
     }
@@ -98,13 +116,13 @@ size_t text_length(const char* datagram, size_t length) {
   return zero ? static_cast<size_t>(static_cast<const char*>(zero) - datagram) : length;
 }
 
-/// Ends a stream's output with its newline, then says on standard error
-/// whether it stopped for want of an answer and how many datagrams the kernel
-/// dropped, if any.
-void finish_stream(bool timed_out) {
+/// Ends a stream's output with its newline, then says on standard error why
+/// it stopped short (reason: no answer in time, or the user's interrupt),
+/// where it did, and how many datagrams the kernel dropped, if any.
+void finish_stream(const char* reason) {
   output_raw("\n", 1);
-  if (timed_out)
-    report_error(NO_ANSWER);
+  if (reason != nullptr)
+    report_error(reason);
   if (dropped_count > 0) {
     char line[64];
     snprintf(line, sizeof line, "%u datagrams of this answer were lost", dropped_count);
@@ -139,8 +157,8 @@ const char* receive_single(int fd, int wait_ms) {
   if (receive_batch(fd, 1, wait_ms, &length) < 0) {
     if (errno == ECONNREFUSED)
       exit_server_refused();
-    if (errno == ETIMEDOUT) {
-      report_error(NO_ANSWER);
+    if (errno == ETIMEDOUT || errno == EINTR) {
+      report_error(errno == EINTR ? INTERRUPTED : NO_ANSWER);
       return nullptr;
     }
     reply_buffer[0][0] = '\0';  // any other failure is the empty answer
@@ -155,18 +173,22 @@ void receive_stream(int fd, int wait_ms) {
     int got = receive_batch(fd, REPLY_BATCH_MAX, wait_ms, lengths);
     if (got < 0 && errno == ECONNREFUSED)
       exit_server_refused();
-    if (got < 0 && errno == ETIMEDOUT) {
-      finish_stream(true);
+    if (got < 0 && (errno == ETIMEDOUT || errno == EINTR)) {
+      finish_stream(errno == EINTR ? INTERRUPTED : NO_ANSWER);
       return;
     }
     for (int i = 0; i < got; ++i) {
       if (lengths[i] > 0 && reply_buffer[i][0] == STREAM_END_MARK) {
-        finish_stream(false);
+        finish_stream(nullptr);
         return;
       }
       output_text(reply_buffer[i], text_length(reply_buffer[i], lengths[i]));
     }
   }
+}
+
+void set_interrupt_fd(int fd) {
+  interrupt_fd = fd;
 }
 
 void prepare_stream_socket(int fd) {

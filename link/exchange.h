@@ -26,6 +26,10 @@ const char* receive_single(int fd, int wait_ms);
 /// most wait_ms for each datagram; exits 1 on refusal.
 void receive_stream(int fd, int wait_ms);
 
+/// Makes every wait for an answer end when fd becomes readable (the user
+/// has interrupted); the exchange then says "Interrupted". -1: none does.
+void set_interrupt_fd(int fd);
+
 /// Asks for a large receive queue and for the kernel's count of datagrams
 /// dropped from it, so that a fast stream loses nothing or says so.
 void prepare_stream_socket(int fd);

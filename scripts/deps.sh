@@ -16,4 +16,4 @@ install_missing() {
 }
 
 # What building and testing need.
-BUILD_PACKAGES=(cmake ninja-build g++ libgtest-dev libbenchmark-dev libedit-dev netbase groff-base python3-sgp4)
+BUILD_PACKAGES=(cmake ninja-build g++ libgtest-dev libbenchmark-dev libedit-dev netbase groff-base python3-sgp4 tmux)

@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
+#include <utmp.h>
 #include <stdlib.h>
 #include <signal.h>
 #include <string.h>
@@ -195,6 +196,69 @@ pid_t start_client_in_terminal(int port, int* terminal, const std::string& stdou
     exec_with_env(env);
   }
   return child;
+}
+
+pid_t start_in_terminal(int port, int* terminal, const TerminalOptions& options) {
+  std::vector<std::string> env;
+  for (char** e = environ; *e != nullptr; ++e)
+    env.emplace_back(*e);
+  for (const std::string& e : fake_services_env(port))
+    env.push_back(e);
+  env.insert(env.end(), options.extra_env.begin(), options.extra_env.end());
+  int slave;
+  winsize size = {30, 100, 0, 0};
+  if (openpty(terminal, &slave, nullptr, options.modes, &size) < 0)
+    return -1;
+  pid_t child = fork();
+  if (child == 0) {
+    close(*terminal);
+    login_tty(slave);
+    signal(SIGPIPE, SIG_DFL);
+    if (options.command.empty())
+      exec_with_env(env);
+    std::vector<std::string> command = options.command;
+    std::vector<char*> argv, envp;
+    for (std::string& word : command)
+      argv.push_back(word.data());
+    argv.push_back(nullptr);
+    for (std::string& e : env)
+      envp.push_back(e.data());
+    envp.push_back(nullptr);
+    execvpe(argv[0], argv.data(), envp.data());
+    _exit(127);
+  }
+  close(slave);
+  return child;
+}
+
+std::string program_output(const std::vector<std::string>& argv, int* status) {
+  int out[2];
+  *status = -1;
+  if (pipe2(out, O_CLOEXEC) < 0)
+    return "";
+  pid_t pid = fork();
+  if (pid == 0) {
+    dup2(out[1], 1);
+    std::vector<std::string> words = argv;
+    std::vector<char*> args;
+    for (std::string& w : words)
+      args.push_back(w.data());
+    args.push_back(nullptr);
+    execvp(args[0], args.data());
+    _exit(127);
+  }
+  close(out[1]);
+  std::string text;
+  char buffer[4096];
+  ssize_t got;
+  while ((got = read(out[0], buffer, sizeof buffer)) > 0)
+    text.append(buffer, static_cast<size_t>(got));
+  close(out[0]);
+  int raw = 0;
+  waitpid(pid, &raw, 0);
+  if (WIFEXITED(raw))
+    *status = WEXITSTATUS(raw);
+  return text;
 }
 
 bool read_until(int terminal, std::string* screen, const std::string& text, size_t from) {

@@ -3,6 +3,7 @@
 #define ZENOTAR_TESTS_RUN_CLIENT_H_
 
 #include <sys/types.h>
+#include <termios.h>
 
 #include <functional>
 #include <string>
@@ -48,6 +49,22 @@ std::vector<std::string> fake_services_env(int port);
 /// port and, where stdout_path is given, standard output to that file; returns
 /// its process id and the terminal's controlling side.
 pid_t start_client_in_terminal(int port, int* terminal, const std::string& stdout_path = "");
+
+/// How to start a program in a new pseudo-terminal.
+struct TerminalOptions {
+  const struct termios* modes = nullptr;  ///< the terminal's modes at the start; nullptr: defaults
+  std::vector<std::string> command;       ///< empty: the client
+  std::vector<std::string> extra_env;
+};
+
+/// Starts a program (the client by default) in a new pseudo-terminal with
+/// the services entry for port; returns its process id and the terminal's
+/// controlling side.
+pid_t start_in_terminal(int port, int* terminal, const TerminalOptions& options);
+
+/// Runs a program to its end; what it wrote on standard output, and its
+/// exit status in *status (-1 when it did not exit).
+std::string program_output(const std::vector<std::string>& argv, int* status);
 
 /// Reads the terminal into screen until text has appeared after from.
 bool read_until(int terminal, std::string* screen, const std::string& text, size_t from);

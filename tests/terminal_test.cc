@@ -1,0 +1,284 @@
+// The client at a terminal as a person meets it: keys typed into a
+// pseudo-terminal, the modes of the terminal after every way out, Ctrl-C at
+// the prompt and during an answer, text outside ASCII.
+
+#include <fcntl.h>
+#include <pty.h>
+#include <signal.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "tests/reference.h"
+#include "tests/run_client.h"
+#include "tests/script_server.h"
+
+namespace {
+
+#if ZENOTAR_EDITING
+
+const std::string PROMPT = "Enter command, or QUIT to exit >> ";
+
+/// The modes the terminal starts with: the defaults, with two that the
+/// editor's own idea of a cooked terminal would turn back on (icrnl, ixon).
+termios starting_modes() {
+  int master, slave;
+  termios modes{};
+  if (openpty(&master, &slave, nullptr, nullptr, nullptr) == 0) {
+    tcgetattr(slave, &modes);
+    close(master);
+    close(slave);
+  }
+  modes.c_iflag &= ~static_cast<tcflag_t>(ICRNL | IXON);
+  return modes;
+}
+
+bool same_modes(const termios& a, const termios& b) {
+  return a.c_iflag == b.c_iflag && a.c_oflag == b.c_oflag && a.c_cflag == b.c_cflag &&
+         a.c_lflag == b.c_lflag && memcmp(a.c_cc, b.c_cc, sizeof a.c_cc) == 0;
+}
+
+/// A client in a pseudo-terminal against a scripted server.
+struct Session {
+  ScriptServer server;
+  int terminal = -1;
+  pid_t client = -1;
+  std::string screen;
+  termios modes = starting_modes();
+
+  void start(std::vector<Reply> script, Reply otherwise = answer("ok"),
+             TerminalOptions options = {}) {
+    start_script_server(&server, std::move(script), std::move(otherwise));
+    options.modes = &modes;
+    client = start_in_terminal(server.port, &terminal, options);
+    ASSERT_TRUE(read_until(terminal, &screen, PROMPT, 0)) << screen;
+  }
+  /// Types keys once the editor reads, and waits for text to appear after them.
+  void type(const std::string& keys, const std::string& awaited = "") {
+    size_t mark = screen.size();
+    type_keys(terminal, keys);
+    if (!awaited.empty()) {
+      ASSERT_TRUE(read_until(terminal, &screen, awaited, mark)) << screen.substr(mark);
+    }
+  }
+  /// Writes keys at once, whatever the terminal's mode.
+  void press(const std::string& keys) {
+    ASSERT_EQ(write(terminal, keys.data(), keys.size()), static_cast<ssize_t>(keys.size()));
+  }
+  /// Waits for the client to end; its status as the shell sees it.
+  int finish() {
+    int status = -1;
+    waitpid(client, &status, 0);
+    termios after{};
+    tcgetattr(terminal, &after);
+    modes_restored = same_modes(after, modes);
+    close(terminal);
+    stop_script_server(&server);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  }
+  /// The requests after the probe.
+  std::vector<std::string> requests() {
+    std::vector<std::string> all = received_requests(&server);
+    if (!all.empty())
+      all.erase(all.begin());
+    return all;
+  }
+  bool modes_restored = false;
+};
+
+/// Waits until the server has had count requests.
+bool server_has(ScriptServer* server, size_t count) {
+  for (int i = 0; i < 2000 && received_requests(server).size() < count; ++i)
+    usleep(10 * 1000);
+  return received_requests(server).size() >= count;
+}
+
+struct WayOut {
+  const char* name;
+  std::vector<Reply> script;
+  std::string keys;  ///< typed at the prompt
+  int signal_number;  ///< sent instead, where not 0
+  int status;
+};
+
+TEST(Terminal, ModesAreRestoredWhateverEndsTheClient) {
+  const Reply probe = answer("v1");
+  const WayOut ways[] = {
+      {"a quit word", {probe}, "quit\r", 0, 0},
+      {"Ctrl-D on an empty line", {probe}, "\x04", 0, 0},
+      {"Ctrl-C on an empty line", {probe}, "\x03", 0, 128 + SIGINT},
+      {"SIGTERM", {probe}, "", SIGTERM, 128 + SIGTERM},
+      {"SIGHUP", {probe}, "", SIGHUP, 128 + SIGHUP},
+      {"SIGQUIT", {probe}, "", SIGQUIT, 128 + SIGQUIT},
+      {"SIGINT from outside, on an empty line", {probe}, "", SIGINT, 128 + SIGINT},
+      {"the server gone, found inside an exchange",
+       {probe, {{ScriptStep::SEND, "a"}, {ScriptStep::CLOSE}}}, "A\rB\r", 0, 1},
+  };
+  rlimit no_core = {0, 0};  // SIGQUIT would leave a core file
+  setrlimit(RLIMIT_CORE, &no_core);
+  for (const WayOut& way : ways) {
+    SCOPED_TRACE(way.name);
+    Session s;
+    s.start(way.script);
+    if (!way.keys.empty()) {
+      s.type(way.keys);
+    } else {
+      s.type("");  // the editor holds the terminal
+      kill(s.client, way.signal_number);
+    }
+    EXPECT_EQ(s.finish(), way.status);
+    EXPECT_TRUE(s.modes_restored);
+  }
+}
+
+TEST(Terminal, ModesAreRestoredUnderAShellThatDoesNotResetThem) {
+  // dash runs the client and looks at the terminal before and after; it
+  // leaves the modes as the client left them.
+  std::string dir = "/tmp/zenotar-dash-" + std::to_string(getpid());
+  mkdir(dir.c_str(), 0700);
+  std::string script = "cd " + dir + "; stty -a > before; trap 'stty -a > after; exit 0' INT; " +
+                       client_path() + "; stty -a > after";
+  Session s;
+  TerminalOptions options;
+  options.command = {"dash", "-c", script};
+  s.start({answer("v1")}, answer("ok"), options);
+  s.type("GET_TIME\r", "ok");
+  s.type("\x03");  // Ctrl-C on the empty prompt ends the client
+  s.finish();
+  std::string before = read_text_file(dir + "/before"), after = read_text_file(dir + "/after");
+  EXPECT_FALSE(before.empty());
+  EXPECT_EQ(after, before);
+  unlink((dir + "/before").c_str());
+  unlink((dir + "/after").c_str());
+  rmdir(dir.c_str());
+}
+
+TEST(Terminal, CtrlCDropsAHalfTypedLine) {
+  Session s;
+  s.start({answer("v1")});
+  s.type("GET_SAT_POS ISS", "GET_SAT_POS ISS");
+  s.type("\x03", PROMPT);
+  EXPECT_NE(s.screen.find("GET_SAT_POS ISS^C\r\n" + PROMPT), std::string::npos) << s.screen;
+  s.type("\x1b[A");  // the dropped line is not in the history either
+  s.type("GET_TIME\r", "ok");
+  s.type("quit\r");
+  EXPECT_EQ(s.finish(), 0);
+  EXPECT_EQ(s.requests(), std::vector<std::string>{std::string("GET_TIME") + '\0'});
+}
+
+TEST(Terminal, CtrlCEndsTheWaitForAnAnswerAndTheSessionGoesOn) {
+  Reply paced;  // twelve seconds of a stream: longer than any wait for an answer
+  for (int i = 0; i < 12; ++i) {
+    paced.push_back({ScriptStep::SEND, "tick " + std::to_string(i) + "\n"});
+    paced.push_back({ScriptStep::PAUSE, "", 1000});
+  }
+  paced.push_back({ScriptStep::SEND, "\x1A"});
+  Session s;
+  s.start({answer("v1"), silence(), paced,
+           {{ScriptStep::SEND, "first\n"}, {ScriptStep::PAUSE, "", 3000}, {ScriptStep::SEND, "\x1A"}},
+           answer("ok")});
+  s.type("GET_VERSION\r");  // never answered
+  ASSERT_TRUE(server_has(&s.server, 2));
+  s.press("\x03");
+  ASSERT_TRUE(read_until(s.terminal, &s.screen, "Interrupted\r\n" + PROMPT, 0)) << s.screen;
+  // Beyond the ten seconds the silent command would have waited: no late word of it.
+  s.type("ZENOTAR TRACK SLOW\r", "tick 11\r\n\r\n" + PROMPT);
+  s.type("GET_SAT_POS X\r", "first\r\n");
+  s.press("\x03");
+  size_t mark = s.screen.size();
+  ASSERT_TRUE(read_until(s.terminal, &s.screen, "Interrupted\r\n" + PROMPT, mark)) << s.screen;
+  EXPECT_EQ(s.screen.substr(mark).find("\r\n"), 2u) << "the stream ends with its newline";
+  s.type("GET_TIME\r", "ok\r\n");
+  s.type("quit\r");
+  EXPECT_EQ(s.finish(), 0);
+  EXPECT_EQ(s.screen.find("No answer"), std::string::npos) << s.screen;
+  EXPECT_EQ(s.requests(), (std::vector<std::string>{std::string("GET_VERSION") + '\0',
+                                                    std::string("ZENOTAR TRACK SLOW") + '\0',
+                                                    std::string("GET_SAT_POS X") + '\0',
+                                                    std::string("GET_TIME") + '\0'}));
+}
+
+TEST(Terminal, TextOutsideAsciiReachesTheServerByteForByte) {
+  const std::string lines[] = {"GET_SAT_POS \xc3\x89TOILE 1", "HELP \xe2\x80\x9cquoted\xe2\x80\x9d",
+                               "GET_SAT_POS \xe6\x97\xa5\xe6\x9c\xac \xf0\x9f\x9b\xb0"};
+  // The locale of the environment, and one that knows only ASCII.
+  for (const char* locale : {"LC_ALL=C.UTF-8", "LC_ALL=C"}) {
+    SCOPED_TRACE(locale);
+    Session s;
+    TerminalOptions options;
+    options.extra_env = {locale};
+    s.start({answer("v1")}, answer("\x1A"), options);
+    std::vector<std::string> expected;
+    for (const std::string& line : lines) {
+      s.type(line + "\r", PROMPT);
+      expected.push_back(line + '\0');
+    }
+    s.type("\x1b[A\x1b[D\x7f\r", PROMPT);  // recalled and edited a character at a time
+    expected.push_back("GET_SAT_POS \xe6\x97\xa5\xe6\x9c\xac \xf0\x9f\x9b\xb0");
+    expected.back() += '\0';
+    expected.back().erase(expected.back().size() - 6, 1);  // the blank before the satellite went
+    s.type("quit\r");
+    EXPECT_EQ(s.finish(), 0);
+    EXPECT_EQ(s.requests(), expected);
+    EXPECT_NE(s.screen.find(lines[0]), std::string::npos);
+  }
+}
+
+TEST(Terminal, KeysTheConsoleDoesNotUseInsertNothing) {
+  Session s;
+  s.start({answer("v1")}, answer("ok"));
+  // PageUp, PageDown, Insert, F1, F5, F12, Shift-Tab.
+  s.type("HE\x1b[5~\x1b[6~\x1b[2~LP\x1bOP\x1b[15~\x1b[24~\x1b[Z\r", "ok");
+  s.type("quit\r");
+  s.finish();
+  EXPECT_EQ(s.requests(), std::vector<std::string>{std::string("HELP") + '\0'});
+}
+
+TEST(Terminal, CtrlDEndsWithANewline) {
+  Session s;
+  s.start({answer("v1")});
+  s.type("\x04");
+  char rest[256];
+  ssize_t got;
+  while ((got = read(s.terminal, rest, sizeof rest)) > 0)  // to the end: EIO once it is gone
+    s.screen.append(rest, static_cast<size_t>(got));
+  EXPECT_EQ(s.finish(), 0);
+  ASSERT_GE(s.screen.size(), 2u);
+  EXPECT_EQ(s.screen.substr(s.screen.size() - 2), "\r\n");
+}
+
+TEST(Terminal, WithoutLibeditItSaysSoAndReadsLines) {
+  // A libedit.so.2 that is no library at all, found first.
+  std::string dir = "/tmp/zenotar-nolibedit-" + std::to_string(getpid());
+  mkdir(dir.c_str(), 0700);
+  FILE* fake = fopen((dir + "/libedit.so.2").c_str(), "w");
+  fputs("not a library\n", fake);
+  fclose(fake);
+  Session s;
+  TerminalOptions options;
+  options.extra_env = {"LD_LIBRARY_PATH=" + dir};
+  s.start({answer("v1")}, answer("ok"), options);
+  EXPECT_NE(s.screen.find("Line editing is off: "), std::string::npos) << s.screen;
+  EXPECT_EQ(s.screen.find("Line editing is off: ", s.screen.find("Line editing") + 1),
+            std::string::npos) << "said once";
+  s.press("GET_TIME\n");
+  ASSERT_TRUE(read_until(s.terminal, &s.screen, "ok", 0));
+  s.press("quit\n");
+  EXPECT_EQ(s.finish(), 0);
+  unlink((dir + "/libedit.so.2").c_str());
+  rmdir(dir.c_str());
+}
+
+#endif
+
+}  // namespace
