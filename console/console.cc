@@ -3,6 +3,7 @@
 #include "console/console.h"
 
 #include <errno.h>
+#include <fcntl.h>
 #include <string.h>
 #include <unistd.h>
 
@@ -50,6 +51,18 @@ void send_command(const char* command) {
   output_raw("\n", 1);
 }
 
+/// Opens /dev/null on fd where it is closed; false when it was.
+bool keep_open(int fd) {
+  if (fcntl(fd, F_GETFD) >= 0 || errno != EBADF)
+    return true;
+  int null = open("/dev/null", O_RDWR | O_CLOEXEC);
+  if (null >= 0 && null != fd) {
+    dup2(null, fd);
+    close(null);
+  }
+  return false;
+}
+
 }  // namespace
 
 int console_loop(int input_fd) {
@@ -89,10 +102,15 @@ int console_loop(int input_fd) {
 }
 
 void run_console() {
-  output_init(1, isatty(1) == 1);
+  // No socket may take the place of a standard descriptor that was closed at
+  // start: it would read commands from the network, or send the client's
+  // words to the server. A closed input or output is still said as such.
+  bool input_closed = !keep_open(0), output_closed = !keep_open(1);
+  keep_open(2);
+  output_init(output_closed ? -1 : 1, !output_closed && isatty(1) == 1);
   if (exchange_single(SERVER_HOST, PROBE_COMMAND) == nullptr)
     exit_client(1);  // the server is there but does not answer
   output_string(BANNER);
   output_raw("\n", 1);
-  exit_client(console_loop(0));
+  exit_client(console_loop(input_closed ? -1 : 0));
 }

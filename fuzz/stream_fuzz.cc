@@ -4,8 +4,9 @@
 //     escaped when the output is a terminal;
 //   - a stream ends exactly at the first datagram whose first byte is 0x1A,
 //     with one newline;
-//   - on a terminal no raw control byte other than newline, CR and tab, and no
-//     C1 byte outside a valid UTF-8 character, reaches the output;
+//   - on a terminal no raw control byte other than newline, CR and tab, no
+//     C1 byte outside a valid UTF-8 character, and no bidirectional control
+//     reaches the output;
 //   - nothing past a datagram's length is read (the buffers are filled with
 //     'Q' first, so bytes read past the end would show in the output).
 //
@@ -87,8 +88,15 @@ void check_terminal_safe(const std::string& out) {
     }
     size_t length = utf8_at(out, i);
     check(length != 0);
-    // A C1 control, U+0080 to U+009F, is C2 80 to C2 9F.
-    check(!(byte == 0xC2 && static_cast<unsigned char>(out[i + 1]) <= 0x9F));
+    // A C1 control, U+0080 to U+009F, is C2 80 to C2 9F; the bidirectional
+    // controls are E2 80 AA to E2 80 AE and E2 81 A6 to E2 81 A9.
+    unsigned char second = static_cast<unsigned char>(out[i + 1]);
+    check(!(byte == 0xC2 && second <= 0x9F));
+    if (byte == 0xE2 && length == 3) {
+      unsigned char third = static_cast<unsigned char>(out[i + 2]);
+      check(!(second == 0x80 && third >= 0xAA && third <= 0xAE));
+      check(!(second == 0x81 && third >= 0xA6 && third <= 0xA9));
+    }
     i += length;
   }
 }

@@ -3,6 +3,7 @@
 #include <arpa/inet.h>
 #include <netdb.h>
 #include <netinet/in.h>
+#include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 #include <sys/socket.h>
@@ -44,6 +45,26 @@ int fail(const char* line) {
   return -1;
 }
 
+// Where a database lacks an entry, a person is told on standard error what
+// was looked for and what to add: standard output may be a file, and the
+// diagnostic alone says nothing of the fix.
+
+void hint_services(const char* service, const char* protocol) {
+  char line[512];
+  snprintf(line, sizeof line,
+           "zenotar-client: no \"%s\" entry for %s in the services database; add a line "
+           "\"%s <port>/%s\" to /etc/services",
+           service, protocol, service, protocol);
+  report_error(line);
+}
+
+void hint_protocols(const char* protocol) {
+  char line[256];
+  snprintf(line, sizeof line,
+           "zenotar-client: no \"%s\" entry in the protocols database (/etc/protocols)", protocol);
+  report_error(line);
+}
+
 }  // namespace
 
 int open_endpoint(const char* host, const char* service, const char* protocol) {
@@ -52,8 +73,12 @@ int open_endpoint(const char* host, const char* service, const char* protocol) {
   address.sin_family = AF_INET;
 
   address.sin_port = lookup_port(service, protocol);
-  if (address.sin_port == 0)
-    return fail("Can't get services\n");
+  if (address.sin_port == 0) {
+    fail("Can't get services\n");
+    if (strspn(service, "0123456789") != strlen(service))  // a name, not a port number
+      hint_services(service, protocol);
+    return -1;
+  }
 
   if (!lookup_address(host, &address.sin_addr)) {
     output_string("Can't get host: \"");
@@ -62,8 +87,10 @@ int open_endpoint(const char* host, const char* service, const char* protocol) {
   }
 
   const protoent* proto = getprotobyname(protocol);
-  if (proto == nullptr)
+  if (proto == nullptr) {
+    hint_protocols(protocol);
     return -1;
+  }
 
   int type = strcmp(protocol, "udp") == 0 ? SOCK_DGRAM : SOCK_STREAM;
   int fd = socket(AF_INET, type | SOCK_CLOEXEC, proto->p_proto);

@@ -20,6 +20,7 @@ struct EndpointCase {
   int socket_type;      // when it opens
   int peer_port;        // when it opens; 0: not checked
   std::string printed;  // diagnostics on standard output
+  std::string hinted = "";  // on standard error
 };
 
 int peer_port(int fd) {
@@ -64,26 +65,33 @@ TEST(OpenEndpoint, TableOfCases) {
       {"tcp gives a stream socket", "localhost", tcp_port, "tcp", true, SOCK_STREAM,
        listening_port, ""},
       {"unknown service", "localhost", "no-such-service", "udp", false, 0, 0,
-       "Can't get services\n"},
+       "Can't get services\n",
+       "zenotar-client: no \"no-such-service\" entry for udp in the services database; add a "
+       "line \"no-such-service <port>/udp\" to /etc/services\n"},
       {"service 0", "localhost", "0", "udp", false, 0, 0, "Can't get services\n"},
       {"service 65536", "localhost", "65536", "udp", false, 0, 0, "Can't get services\n"},
       {"unresolvable host", "bad host", "40001", "udp", false, 0, 0,
        "Can't get host: \"bad host\".\n"},
       {"no dotted address", "999.1.1.1", "40001", "udp", false, 0, 0,
        "Can't get host: \"999.1.1.1\".\n"},
-      {"service checked before host", "bad host", "no-such-service", "udp", false, 0, 0,
-       "Can't get services\n"},
-      {"unknown protocol", "localhost", "40001", "no-such-protocol", false, 0, 0, ""},
+      {"service checked before host", "bad host", "no-such-service", "tcp", false, 0, 0,
+       "Can't get services\n",
+       "zenotar-client: no \"no-such-service\" entry for tcp in the services database; add a "
+       "line \"no-such-service <port>/tcp\" to /etc/services\n"},
+      {"unknown protocol", "localhost", "40001", "no-such-protocol", false, 0, 0, "",
+       "zenotar-client: no \"no-such-protocol\" entry in the protocols database (/etc/protocols)\n"},
       {"tcp connect refused", "localhost", free_port, "tcp", false, 0, 0,
        "Can't connect to socket.\n"},
   };
   for (const EndpointCase& c : cases) {
     SCOPED_TRACE(c.name);
     int fd = -2;
+    testing::internal::CaptureStderr();
     std::string printed = capture_output([&] {
       fd = open_endpoint(c.host.c_str(), c.service.c_str(), c.protocol.c_str());
     });
     EXPECT_EQ(printed, c.printed);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), c.hinted);
     if (!c.opens) {
       EXPECT_EQ(fd, -1);
       continue;

@@ -4,6 +4,7 @@
 #include "link/exchange.h"
 
 #include <errno.h>
+#include <linux/sock_diag.h>
 #include <poll.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -14,6 +15,7 @@
 
 #include "link/output.h"
 #include "link/server_link.h"
+#include "link/session_ports.h"
 
 char reply_buffer[REPLY_BATCH_MAX][REPLY_READ_MAX + 1];
 
@@ -46,6 +48,18 @@ long long now_ms() {
   timespec now;
   clock_gettime(CLOCK_MONOTONIC, &now);
   return static_cast<long long>(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
+}
+
+/// The kernel's own count of datagrams dropped from fd's queue, which can be
+/// read at any time, also when no later datagram brought it; 0 where the
+/// kernel cannot say.
+uint32_t socket_drops(int fd) {
+  uint32_t info[SK_MEMINFO_VARS] = {};
+  socklen_t size = sizeof info;
+  if (getsockopt(fd, SOL_SOCKET, SO_MEMINFO, info, &size) < 0 ||
+      size < (SK_MEMINFO_DROPS + 1) * sizeof info[0])
+    return 0;
+  return info[SK_MEMINFO_DROPS];
 }
 
 /// Notes the drop count that came with a received datagram.
@@ -119,10 +133,13 @@ size_t text_length(const char* datagram, size_t length) {
 /// Ends a stream's output with its newline, then says on standard error why
 /// it stopped short (reason: no answer in time, or the user's interrupt),
 /// where it did, and how many datagrams the kernel dropped, if any.
-void finish_stream(const char* reason) {
+void finish_stream(int fd, const char* reason) {
   output_raw("\n", 1);
   if (reason != nullptr)
     report_error(reason);
+  uint32_t counted = socket_drops(fd);
+  if (counted > dropped_count)
+    dropped_count = counted;
   if (dropped_count > 0) {
     char line[64];
     snprintf(line, sizeof line, "%u datagrams of this answer were lost", dropped_count);
@@ -133,7 +150,7 @@ void finish_stream(const char* reason) {
 /// Opens the socket of one exchange, made ready for a stream where asked,
 /// and sends command on it; exits 255 when no socket can be set up.
 int open_and_send(const char* host, const char* command, bool stream) {
-  int fd = open_endpoint(host, SERVICE_NAME, SERVICE_PROTOCOL);
+  int fd = open_exchange_socket(host);
   if (fd < 0)
     exit_client(255);
   if (stream)
@@ -174,12 +191,12 @@ void receive_stream(int fd, int wait_ms) {
     if (got < 0 && errno == ECONNREFUSED)
       exit_server_refused();
     if (got < 0 && (errno == ETIMEDOUT || errno == EINTR)) {
-      finish_stream(errno == EINTR ? INTERRUPTED : NO_ANSWER);
+      finish_stream(fd, errno == EINTR ? INTERRUPTED : NO_ANSWER);
       return;
     }
     for (int i = 0; i < got; ++i) {
       if (lengths[i] > 0 && reply_buffer[i][0] == STREAM_END_MARK) {
-        finish_stream(nullptr);
+        finish_stream(fd, nullptr);
         return;
       }
       output_text(reply_buffer[i], text_length(reply_buffer[i], lengths[i]));

@@ -38,8 +38,9 @@ int write_all(int fd, const char* data, size_t size) {
   return 0;
 }
 
-/// Length of the valid UTF-8 sequence at data, or 0 when it is not one.
-size_t utf8_length(const unsigned char* data, size_t size) {
+/// Length of the valid UTF-8 sequence at data, or 0 when it is not one (or
+/// a C1 control); its code point in *code.
+size_t utf8_length(const unsigned char* data, size_t size, unsigned* code_point) {
   unsigned char lead = data[0];
   size_t length;
   unsigned min;
@@ -65,7 +66,24 @@ size_t utf8_length(const unsigned char* data, size_t size) {
   // U+0080 to U+009F are the C1 controls, whatever their encoding.
   if (code <= 0x9F)
     return 0;
+  *code_point = code;
   return length;
+}
+
+/// True for the bidirectional embeddings, overrides and isolates, with
+/// which a text can be made to read differently from its bytes.
+bool is_bidi_control(unsigned code) {
+  return (code >= 0x202A && code <= 0x202E) || (code >= 0x2066 && code <= 0x2069);
+}
+
+/// Appends \uHHHH for a code point of four hex digits; returns the 6 bytes.
+size_t escape_code_point(unsigned code, char* out) {
+  static const char hex[] = "0123456789ABCDEF";
+  out[0] = '\\';
+  out[1] = 'u';
+  for (int i = 0; i < 4; ++i)
+    out[2 + i] = hex[(code >> (12 - 4 * i)) & 0x0F];
+  return 6;
 }
 
 /// Appends \xHH for byte to out; returns the 4 bytes written.
@@ -107,10 +125,16 @@ size_t escape_for_terminal(const char* data, size_t size, char* out) {
       ++i;
       continue;
     }
-    size_t length = byte >= 0x80 ? utf8_length(bytes + i, size - i) : 0;
+    unsigned code = 0;
+    size_t length = byte >= 0x80 ? utf8_length(bytes + i, size - i, &code) : 0;
     if (length == 0) {
       written += escape_byte(byte, out + written);
       ++i;
+      continue;
+    }
+    if (is_bidi_control(code)) {
+      written += escape_code_point(code, out + written);
+      i += length;
       continue;
     }
     memcpy(out + written, bytes + i, length);

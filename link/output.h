@@ -28,7 +28,8 @@ void report_error(const char* line);
 
 /// Writes the terminal-safe form of data to out (room for 4 bytes per input
 /// byte) and returns its length: C0 and C1 controls other than newline, CR and
-/// tab, DEL and bytes that are not valid UTF-8 become \xHH.
+/// tab, DEL and bytes that are not valid UTF-8 become \xHH, and the
+/// bidirectional controls (U+202A to U+202E, U+2066 to U+2069) \uHHHH.
 size_t escape_for_terminal(const char* data, size_t size, char* out);
 
 #endif  // ZENOTAR_LINK_OUTPUT_H_

@@ -37,6 +37,11 @@ TEST(EscapeForTerminal, TableOfCases) {
       {"truncated sequence", "\xe2\x86", "\\xE2\\x86"},
       {"beyond U+10FFFF", "\xf4\x90\x80\x80", "\\xF4\\x90\\x80\\x80"},
       {"backslash stays", "a\\b", "a\\b"},
+      {"right-to-left override", "abc\xe2\x80\xae" "fed\xe2\x80\xac", "abc\\u202Efed\\u202C"},
+      {"embeddings and isolates", "\xe2\x80\xaa\xe2\x80\xab\xe2\x80\xad\xe2\x81\xa6\xe2\x81\xa7\xe2\x81\xa8\xe2\x81\xa9",
+       "\\u202A\\u202B\\u202D\\u2066\\u2067\\u2068\\u2069"},
+      {"marks next to them are text", "\xe2\x80\x8f\xe2\x80\xaf\xe2\x81\xa5\xe2\x81\xaa",
+       "\xe2\x80\x8f\xe2\x80\xaf\xe2\x81\xa5\xe2\x81\xaa"},
   };
   for (const EscapeCase& c : cases) {
     SCOPED_TRACE(c.name);

@@ -145,15 +145,19 @@ TEST(Console, ZeroByteLineIsNotSent) {
 }
 
 TEST(Console, NoServicesEntry) {
+  // Standard output as it always was, for scripts; what to do on standard error.
   ClientRun run = run_client("GET_VERSION\n", {});
   EXPECT_EQ(run.out, "Can't get services\n");
-  EXPECT_EQ(run.err, "");
+  EXPECT_EQ(run.err, "zenotar-client: no \"zenotar\" entry for udp in the services database; "
+                     "add a line \"zenotar <port>/udp\" to /etc/services\n");
   EXPECT_EQ(run.status, 255);
 }
 
 TEST(Console, TerminalSeesControlBytesEscapedAndPipesExactBytes) {
-  const std::string hostile = "\x1b]0;owned\x07\x1b[2J\x9b" "31mred\xc2\x9b\xe2\x86\x92";
-  const std::string shown = "\\x1B]0;owned\\x07\\x1B[2J\\x9B31mred\\xC2\\x9B\xe2\x86\x92";
+  const std::string hostile =
+      "\x1b]0;owned\x07\x1b[2J\x9b" "31mred\xc2\x9b\xe2\x86\x92 \xe2\x80\xae" "cba\xe2\x81\xa9";
+  const std::string shown =
+      "\\x1B]0;owned\\x07\\x1B[2J\\x9B31mred\\xC2\\x9B\xe2\x86\x92 \\u202Ecba\\u2069";
   ScriptServer server;
   start_script_server(&server, {answer("v1"), answer(hostile), stream({hostile, "\n"})});
   int terminal;
@@ -223,7 +227,8 @@ TEST(Faults, TableOfFaults) {
     burst.push_back("position " + std::to_string(i) + "\n");
     burst_shown += burst.back();
   }
-  ClientOptions later_b, reader_gone, reader_gone_ignored, full, stdin_closed, stdin_directory;
+  ClientOptions later_b, reader_gone, reader_gone_ignored, full, stdin_closed, stdin_directory,
+      stderr_closed;
   later_b.later_input = "B\n";  // once the server has gone
   later_b.later_ms = 500;
   reader_gone.stdout_reader_gone = true;
@@ -232,6 +237,7 @@ TEST(Faults, TableOfFaults) {
   full.stdout_path = "/dev/full";
   stdin_closed.close_stdin = true;
   stdin_directory.stdin_path = "/";
+  stderr_closed.close_stderr = true;
   const std::string start = BANNER + PROMPT;
   const std::vector<Fault> faults = {
       {"server absent at start", {}, "GET_VERSION\n", {}, 1, "", REFUSED},
@@ -265,6 +271,9 @@ TEST(Faults, TableOfFaults) {
        "Can't read standard input: Bad file descriptor\n", 1, 0, 5},
       {"standard input a directory", {probe}, "", stdin_directory, 0, start,
        "Can't read standard input: Is a directory\n", 1, 0, 5},
+      // "No answer ..." goes nowhere: no socket can have taken descriptor 2.
+      {"standard error closed", {probe, silence()}, "A\nB\n", stderr_closed, 0,
+       start + PROMPT + "ok\n" + PROMPT, "", 3, 9.5},
   };
   // The rows run side by side: most of them wait on the bounded wait. Under
   // a wrapper such as valgrind every start is slower.

@@ -47,7 +47,10 @@ void exec_client(int in, int out, int err, const ClientOptions& options) {
   else
     dup2(in, 0);
   dup2(out, 1);
-  dup2(err, 2);
+  if (options.close_stderr)
+    close(2);
+  else
+    dup2(err, 2);
   std::vector<std::string> env;
   for (char** e = environ; *e != nullptr; ++e) {
     if (strncmp(*e, "LD_PRELOAD=", 11) != 0 && strncmp(*e, "ZENOTAR_FAKE_PORT=", 18) != 0)
@@ -139,10 +142,11 @@ ClientRun run_client(const std::string& input, const ClientOptions& options) {
       later_pending = false;
     }
     bool writing = to_child >= 0 && written < pending.size();
-    pollfd fds[3] = {{from_out, POLLIN, 0}, {from_err, POLLIN, 0},
+    bool holding = options.hold_output != nullptr && options.hold_output->load();
+    pollfd fds[3] = {{holding ? -1 : from_out, POLLIN, 0}, {from_err, POLLIN, 0},
                      {writing ? to_child : -1, POLLOUT, 0}};
     int left_ms = static_cast<int>((deadline - now_seconds()) * 1000);
-    if (later_pending)
+    if (later_pending || holding)
       left_ms = std::min(left_ms, 20);
     int woke = left_ms <= 0 ? 0 : poll(fds, 3, left_ms);
     if (woke == 0 && now_seconds() >= deadline) {

@@ -5,6 +5,7 @@
 #include <sys/types.h>
 #include <termios.h>
 
+#include <atomic>
 #include <functional>
 #include <string>
 #include <vector>
@@ -25,6 +26,8 @@ struct ClientOptions {
   std::string stdout_path;         ///< open this as standard output instead of a pipe
   bool stdout_reader_gone = false; ///< standard output is a pipe nobody reads any more
   bool ignore_sigpipe = false;     ///< start with SIGPIPE ignored
+  bool close_stderr = false;       ///< start with standard error closed
+  const std::atomic<bool>* hold_output = nullptr;  ///< while true, standard output is not read
   std::function<void(pid_t)> on_start;  ///< told the client's process id
   std::string later_input;         ///< written to standard input after later_ms
   int later_ms = 0;

@@ -54,6 +54,7 @@ void serve_script(ScriptServer* server) {
       std::lock_guard<std::mutex> hold(server->lock);
       number = server->requests.size();
       server->requests.emplace_back(datagram, static_cast<size_t>(got));
+      server->last_peer = peer;
     }
     play(server, number < server->script.size() ? server->script[number] : server->otherwise,
          peer);

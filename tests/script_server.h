@@ -3,6 +3,8 @@
 #ifndef ZENOTAR_TESTS_SCRIPT_SERVER_H_
 #define ZENOTAR_TESTS_SCRIPT_SERVER_H_
 
+#include <netinet/in.h>
+
 #include <atomic>
 #include <functional>
 #include <mutex>
@@ -39,6 +41,7 @@ struct ScriptServer {
   std::atomic<bool> closed{false};
   std::mutex lock;
   std::vector<std::string> requests;
+  sockaddr_in last_peer{};  ///< who sent the request being answered
   std::thread thread;
 };
 
