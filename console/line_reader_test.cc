@@ -23,7 +23,7 @@ std::ostream& operator<<(std::ostream& out, const Line& line) {
 /// Every line read from input, up to and including the end.
 std::vector<Line> read_all(const std::string& input) {
   int fd = memfd_create("input", 0);
-  write(fd, input.data(), input.size());
+  EXPECT_EQ(write(fd, input.data(), input.size()), static_cast<ssize_t>(input.size()));
   lseek(fd, 0, SEEK_SET);
   LineReader reader;
   line_reader_init(&reader, fd);

@@ -65,7 +65,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   int in = memfd_create("fuzz-input", 0);
   check(write(in, data, size) == static_cast<ssize_t>(size));
   lseek(in, 0, SEEK_SET);
-  ftruncate(sink, 0);
+  check(ftruncate(sink, 0) == 0);
   lseek(sink, 0, SEEK_SET);
   output_init(sink, false);
   requests.clear();

@@ -139,7 +139,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     memset(slot, 'Q', std::min(longest + 2, sizeof slot));
 
   static int out = memfd_create("fuzz-output", 0);
-  ftruncate(out, 0);
+  check(ftruncate(out, 0) == 0);
   lseek(out, 0, SEEK_SET);
   output_init(out, terminal);
   std::string expected;
