@@ -10,7 +10,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/deps.sh
-install_missing "${BUILD_PACKAGES[@]}"
+install_missing "${DEMO_PACKAGES[@]}"
 cmake -S . -B build -G Ninja > /dev/null
 cmake --build build --target zenotar-client zenotar-sim fake_services > /dev/null
 
