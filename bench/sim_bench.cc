@@ -123,18 +123,6 @@ LoopServer* loop_server() {
   return server;
 }
 
-int connect_to(int port) {
-  int fd = socket(AF_INET, SOCK_DGRAM, 0);
-  int size = 8 * 1024 * 1024;
-  setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &size, sizeof size);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_port = htons(static_cast<uint16_t>(port));
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-  return fd;
-}
-
 /// Reads what arrives on fd until nothing has come for quiet_ms.
 void drain(int fd, int quiet_ms) {
   static char buffer[65536];
@@ -159,7 +147,7 @@ void BM_GetVersion(benchmark::State& state) {
   bool flood = state.range(0) != 0;
   state.SetLabel(flood ? "1,000 PASSES AKEBONO 168 waiting from another socket" : "server idle");
   LoopServer* server = loop_server();
-  int flooder = connect_to(server->port), asker = connect_to(server->port);
+  int flooder = connect_loopback(server->port), asker = connect_loopback(server->port);
   const std::string costly = std::string("ZENOTAR PASSES AKEBONO 168") + '\0';
   for (auto _ : state) {
     state.PauseTiming();

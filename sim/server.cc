@@ -175,6 +175,27 @@ void serve_turn(Server* s) {
   }
 }
 
+/// A UDP socket bound or connected (as attach does) to 127.0.0.1:port,
+/// with a receive queue of queue bytes where that is not 0; -1 with errno.
+int loopback_socket(int port, int (*attach)(int, const sockaddr*, socklen_t), int queue) {
+  int fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+  if (fd < 0)
+    return -1;
+  if (queue != 0)
+    setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &queue, sizeof queue);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_port = htons(static_cast<uint16_t>(port));
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  if (attach(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) < 0) {
+    int saved = errno;
+    close(fd);
+    errno = saved;
+    return -1;
+  }
+  return fd;
+}
+
 /// A queue that holds a burst until the loop reads it, and the errors of
 /// ICMP messages (a peer's port closed) in the socket's error queue.
 void prepare_socket(int fd) {
@@ -204,20 +225,7 @@ double monotonic_at(const SimClock& clock, double time) {
 }
 
 int bind_server(int port) {
-  int fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-  if (fd < 0)
-    return -1;
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_port = htons(static_cast<uint16_t>(port));
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  if (bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) < 0) {
-    int saved = errno;
-    close(fd);
-    errno = saved;
-    return -1;
-  }
-  return fd;
+  return loopback_socket(port, bind, 0);
 }
 
 int open_server_socket(int port) {
@@ -225,6 +233,10 @@ int open_server_socket(int port) {
   if (fd >= 0)
     prepare_socket(fd);
   return fd;
+}
+
+int connect_loopback(int port) {
+  return loopback_socket(port, connect, RECEIVE_BUFFER);
 }
 
 int bound_port(int fd) {

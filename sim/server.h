@@ -32,6 +32,11 @@ int bind_server(int port);
 /// holds a burst and ICMP errors (a peer's port closed) in its error queue.
 int open_server_socket(int port);
 
+/// A UDP socket connected to the server at 127.0.0.1:port, with a queue
+/// that holds a long answer, as a client of it has (for tests and the
+/// benchmark); -1 with errno.
+int connect_loopback(int port);
+
 /// The port a bound socket listens on.
 int bound_port(int fd);
 

@@ -17,6 +17,7 @@
 #include <gtest/gtest.h>
 
 #include "sim/text.h"
+#include "tests/script_server.h"
 
 namespace {
 
@@ -54,28 +55,9 @@ class SimServer : public testing::Test {
   }
   /// Where the simulated clock starts.
   virtual const char* clock_start() const { return "2008-09-20T12:25:40Z"; }
-  int connect_client() {
-    int client = socket(AF_INET, SOCK_DGRAM, 0);
-    int size = 8 * 1024 * 1024;
-    setsockopt(client, SOL_SOCKET, SO_RCVBUF, &size, sizeof size);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(static_cast<uint16_t>(port));
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    connect(client, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    return client;
-  }
-  /// The next datagram on client, or false when none comes within wait_ms.
+  int connect_client() { return connect_loopback(port); }
   static bool receive(int client, std::string* datagram, int wait_ms = 5000) {
-    static char buffer[65536];
-    pollfd ready = {client, POLLIN, 0};
-    if (poll(&ready, 1, wait_ms) <= 0)
-      return false;
-    ssize_t n = recv(client, buffer, sizeof buffer, 0);
-    if (n < 0)
-      return false;
-    datagram->assign(buffer, static_cast<size_t>(n));
-    return true;
+    return receive_datagram(client, datagram, wait_ms);
   }
   /// Sends request and collects answers until the end mark, or one datagram
   /// for a single answer; checks that nothing follows.

@@ -90,6 +90,15 @@ struct DeepMean {
 void deep_space_secular(const Sgp4Model& model, double minutes, DeepMean* mean,
                         ResonanceCache* cache);
 
+// The resonances, in sgp4_resonance.cc.
+
+/// Finds whether the orbit is near a resonance and sets up its terms.
+void resonance_init(Sgp4Model* model);
+
+/// Integrates the resonance to minutes after epoch: mean motion and anomaly.
+void resonance_integrate(const Sgp4Model& model, double minutes, DeepMean* mean,
+                         ResonanceCache* cache);
+
 /// The osculating angles after the long-period lunar-solar periodics.
 struct Periodic {
   double ep, inclp, nodep, argpp, mp;

@@ -131,11 +131,7 @@ TEST(Edges, NoAnswerOfAnEarlierCommandIsShownForALaterOne) {
     run_stale_scenario(report[1]);
   }
   close(report[1]);
-  std::string out;
-  char buffer[4096];
-  ssize_t got;
-  while ((got = read(report[0], buffer, sizeof buffer)) > 0)
-    out.append(buffer, static_cast<size_t>(got));
+  std::string out = read_to_end(report[0]);
   close(report[0]);
   int status = 0;
   waitpid(child, &status, 0);

@@ -25,16 +25,21 @@ double now_seconds() {
   return static_cast<double>(now.tv_sec) + now.tv_nsec / 1e9;
 }
 
-[[noreturn]] void exec_with_env(const std::vector<std::string>& env) {
-  std::vector<std::string> command = client_command();
-  std::vector<std::string> all_env = env;
-  std::vector<char*> argv, envp;
-  for (std::string& word : command)
-    argv.push_back(word.data());
-  argv.push_back(nullptr);
-  for (std::string& e : all_env)
-    envp.push_back(e.data());
-  envp.push_back(nullptr);
+/// The zero-ended array of pointers execve takes, into words.
+std::vector<char*> pointers(std::vector<std::string>& words) {
+  std::vector<char*> array;
+  for (std::string& word : words)
+    array.push_back(word.data());
+  array.push_back(nullptr);
+  return array;
+}
+
+/// Replaces this (child) process with command (the client where it is
+/// empty) and env; never returns.
+[[noreturn]] void exec_with_env(std::vector<std::string> env, std::vector<std::string> command = {}) {
+  if (command.empty())
+    command = client_command();
+  std::vector<char*> argv = pointers(command), envp = pointers(env);
   execvpe(argv[0], argv.data(), envp.data());
   _exit(127);
 }
@@ -218,21 +223,19 @@ pid_t start_in_terminal(int port, int* terminal, const TerminalOptions& options)
     close(*terminal);
     login_tty(slave);
     signal(SIGPIPE, SIG_DFL);
-    if (options.command.empty())
-      exec_with_env(env);
-    std::vector<std::string> command = options.command;
-    std::vector<char*> argv, envp;
-    for (std::string& word : command)
-      argv.push_back(word.data());
-    argv.push_back(nullptr);
-    for (std::string& e : env)
-      envp.push_back(e.data());
-    envp.push_back(nullptr);
-    execvpe(argv[0], argv.data(), envp.data());
-    _exit(127);
+    exec_with_env(env, options.command);
   }
   close(slave);
   return child;
+}
+
+std::string read_to_end(int fd) {
+  std::string text;
+  char buffer[4096];
+  ssize_t got;
+  while ((got = read(fd, buffer, sizeof buffer)) > 0)
+    text.append(buffer, static_cast<size_t>(got));
+  return text;
 }
 
 std::string program_output(const std::vector<std::string>& argv, int* status) {
@@ -244,19 +247,12 @@ std::string program_output(const std::vector<std::string>& argv, int* status) {
   if (pid == 0) {
     dup2(out[1], 1);
     std::vector<std::string> words = argv;
-    std::vector<char*> args;
-    for (std::string& w : words)
-      args.push_back(w.data());
-    args.push_back(nullptr);
+    std::vector<char*> args = pointers(words);
     execvp(args[0], args.data());
     _exit(127);
   }
   close(out[1]);
-  std::string text;
-  char buffer[4096];
-  ssize_t got;
-  while ((got = read(out[0], buffer, sizeof buffer)) > 0)
-    text.append(buffer, static_cast<size_t>(got));
+  std::string text = read_to_end(out[0]);
   close(out[0]);
   int raw = 0;
   waitpid(pid, &raw, 0);

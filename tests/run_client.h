@@ -65,6 +65,9 @@ struct TerminalOptions {
 /// controlling side.
 pid_t start_in_terminal(int port, int* terminal, const TerminalOptions& options);
 
+/// What fd gives until its end.
+std::string read_to_end(int fd);
+
 /// Runs a program to its end; what it wrote on standard output, and its
 /// exit status in *status (-1 when it did not exit).
 std::string program_output(const std::vector<std::string>& argv, int* status);

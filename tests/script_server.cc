@@ -101,6 +101,18 @@ std::vector<std::string> received_requests(ScriptServer* server) {
   return server->requests;
 }
 
+bool receive_datagram(int fd, std::string* datagram, int wait_ms) {
+  static char buffer[65536];
+  pollfd ready = {fd, POLLIN, 0};
+  if (poll(&ready, 1, wait_ms) <= 0)
+    return false;
+  ssize_t got = recv(fd, buffer, sizeof buffer, 0);
+  if (got < 0)
+    return false;
+  datagram->assign(buffer, static_cast<size_t>(got));
+  return true;
+}
+
 int unused_port() {
   int fd = bind_server(0);
   int port = bound_port(fd);

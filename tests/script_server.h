@@ -55,6 +55,9 @@ void stop_script_server(ScriptServer* server);
 /// The requests received so far, as their exact bytes.
 std::vector<std::string> received_requests(ScriptServer* server);
 
+/// The next datagram on fd into *datagram; false when none comes within wait_ms.
+bool receive_datagram(int fd, std::string* datagram, int wait_ms);
+
 /// A port on 127.0.0.1 where nothing listens (bound, then released).
 int unused_port();
 

@@ -15,7 +15,9 @@
 
 #include <gtest/gtest.h>
 
+#include "sim/server.h"
 #include "tests/run_client.h"
+#include "tests/script_server.h"
 #include "tests/sim_process.h"
 
 namespace {
@@ -165,34 +167,11 @@ TEST(Sim, PersonAtATerminalAgainstTheRealServer) {
   unlink(tle.c_str());
 }
 
-/// A UDP socket connected to the server on 127.0.0.1:port.
-int connect_to(int port) {
-  int fd = socket(AF_INET, SOCK_DGRAM, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_port = htons(static_cast<uint16_t>(port));
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-  return fd;
-}
-
-bool receive_datagram(int fd, std::string* datagram, int wait_ms) {
-  char buffer[65536];
-  pollfd ready = {fd, POLLIN, 0};
-  if (poll(&ready, 1, wait_ms) <= 0)
-    return false;
-  ssize_t got = recv(fd, buffer, sizeof buffer, 0);
-  if (got < 0)
-    return false;
-  datagram->assign(buffer, static_cast<size_t>(got));
-  return true;
-}
-
 TEST(Sim, ATrackAfterAStallNeverRepeatsATime) {
   std::string tle = temporary_file(ISS_2008_TLE);
   SimProcess sim;
   ASSERT_TRUE(start_sim(&sim, {"--tle", tle, "--time", "2008-09-20T12:25:40Z"}));
-  int fd = connect_to(sim.port);
+  int fd = connect_loopback(sim.port);
   send(fd, "ZENOTAR TRACK ISS 8", 20, 0);
   std::string datagram;
   ASSERT_TRUE(receive_datagram(fd, &datagram, 5000));
@@ -215,9 +194,7 @@ TEST(Sim, ATrackAfterAStallNeverRepeatsATime) {
 TEST(Sim, StopsWhileAFloodIsBeingAnswered) {
   SimProcess sim;
   ASSERT_TRUE(start_sim(&sim, {"--time", "2019-11-27T02:00:00Z"}));
-  int fd = connect_to(sim.port);
-  int size = 8 * 1024 * 1024;
-  setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &size, sizeof size);
+  int fd = connect_loopback(sim.port);
   const std::string costly = std::string("ZENOTAR PASSES AKEBONO 168") + '\0';
   for (int i = 0; i < 1000; ++i)
     send(fd, costly.data(), costly.size(), 0);
