@@ -277,7 +277,8 @@ TEST(Faults, TableOfFaults) {
   };
   // The rows run side by side: most of them wait on the bounded wait. Under
   // a wrapper such as valgrind every start is slower.
-  const double slack = getenv("ZENOTAR_TEST_WRAPPER") != nullptr ? 4 : 1;
+  const bool wrapped = getenv("ZENOTAR_TEST_WRAPPER") != nullptr;
+  const double slack = wrapped ? 4 : 1;
   std::vector<std::future<FaultRun>> runs;
   for (const Fault& fault : faults)
     runs.push_back(std::async(std::launch::async, run_fault, std::cref(fault)));
@@ -285,6 +286,10 @@ TEST(Faults, TableOfFaults) {
     const Fault& f = faults[i];
     FaultRun r = runs[i].get();
     SCOPED_TRACE(f.name);
+    // A wrapper such as valgrind needs standard error, and its own
+    // descriptors change which numbers are free: the row is the bare client's.
+    if (wrapped && f.options.close_stderr)
+      continue;
     EXPECT_EQ(r.run.status, f.status);
     EXPECT_EQ(r.run.out, f.out);
     EXPECT_EQ(r.run.err, f.err);

@@ -76,7 +76,7 @@ const char* client_path() {
   return ZENOTAR_CLIENT_PATH;
 }
 
-std::vector<std::string> client_command() {
+std::vector<std::string> wrapped_command(const std::string& program) {
   std::vector<std::string> command;
   if (const char* wrapper = getenv("ZENOTAR_TEST_WRAPPER")) {
     std::string words = wrapper;
@@ -89,8 +89,12 @@ std::vector<std::string> client_command() {
       at = end + 1;
     }
   }
-  command.push_back(client_path());
+  command.push_back(program);
   return command;
+}
+
+std::vector<std::string> client_command() {
+  return wrapped_command(client_path());
 }
 
 std::vector<std::string> fake_services_env(int port) {

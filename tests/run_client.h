@@ -38,8 +38,11 @@ struct ClientOptions {
 /// The path of the built client.
 const char* client_path();
 
-/// The command that runs the client: its path, behind the words of
+/// The command that runs program: its path, behind the words of
 /// ZENOTAR_TEST_WRAPPER (e.g. a valgrind command line) where that is set.
+std::vector<std::string> wrapped_command(const std::string& program);
+
+/// The command that runs the client, wrapped as wrapped_command says.
 std::vector<std::string> client_command();
 
 /// Runs the client with input on standard input and collects its output.
