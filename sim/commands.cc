@@ -102,7 +102,9 @@ bool read_command(const World& world, const std::string& command,
     return false;
   }
   job->command = find_command(words);
-  if (job->command < 0) {
+  // A streamed command must be framed as one: its text begins with its verb.
+  // " ZENOTAR LIST" is framed as a single answer, and is no command.
+  if (job->command < 0 || is_streamed(COMMANDS[job->command].verb) != job->streamed) {
     *error = "unknown command \"" + excerpt(command) + "\"; send HELP for the list";
     return false;
   }

@@ -155,6 +155,17 @@ TEST(Commands, MalformedStreamsGetAnErrorLineAndTheEndMark) {
   }
 }
 
+TEST(Commands, AStreamedCommandFramedAsASingleOneIsNoCommand) {
+  // The client streams only what begins with the verb itself: a blank or a
+  // form feed before it makes the command a single-answer one.
+  World world = test_world();
+  EXPECT_EQ(ask(world, " GET_SAT_POS ISS 3"),
+            std::vector<std::string>{"ERROR unknown command \" GET_SAT_POS ISS 3\"; send HELP for the list"});
+  EXPECT_EQ(ask(world, "\fZENOTAR TRACK ISS 5"),
+            std::vector<std::string>{"ERROR unknown command \"\\x0CZENOTAR TRACK ISS 5\"; send HELP for the list"});
+  EXPECT_EQ(ask(world, " GET_VERSION"), std::vector<std::string>{version_text()});
+}
+
 TEST(Commands, ErrorTextIsShortAndPrintable) {
   World world = test_world();
   const BadStream cases[] = {
