@@ -38,14 +38,15 @@ void play(ScriptServer* server, const Reply& reply, const sockaddr_in& peer) {
 }
 
 void serve_script(ScriptServer* server) {
-  static char datagram[65536];
+  std::vector<char> buffer(65536);  // each server thread its own
+  char* datagram = buffer.data();
   while (!server->stopping && !server->closed) {
     pollfd ready = {server->fd, POLLIN, 0};
     if (poll(&ready, 1, 50) <= 0)
       continue;
     sockaddr_in peer{};
     socklen_t size = sizeof peer;
-    ssize_t got = recvfrom(server->fd, datagram, sizeof datagram, 0,
+    ssize_t got = recvfrom(server->fd, datagram, buffer.size(), 0,
                            reinterpret_cast<sockaddr*>(&peer), &size);
     if (got < 0)
       continue;
@@ -102,15 +103,13 @@ std::vector<std::string> received_requests(ScriptServer* server) {
 }
 
 bool receive_datagram(int fd, std::string* datagram, int wait_ms) {
-  static char buffer[65536];
   pollfd ready = {fd, POLLIN, 0};
   if (poll(&ready, 1, wait_ms) <= 0)
     return false;
-  ssize_t got = recv(fd, buffer, sizeof buffer, 0);
-  if (got < 0)
-    return false;
-  datagram->assign(buffer, static_cast<size_t>(got));
-  return true;
+  datagram->resize(65536);  // the caller's own buffer: threads receive side by side
+  ssize_t got = recv(fd, datagram->data(), datagram->size(), 0);
+  datagram->resize(got < 0 ? 0 : static_cast<size_t>(got));
+  return got >= 0;
 }
 
 int unused_port() {
