@@ -194,14 +194,14 @@ TEST_F(SimServer, OneLiveTrackPerPortAndNoneForAClosedPort) {
   EXPECT_EQ(refusal[0], "ERROR a live track already runs for this port until 2008-09-20T12:35:40Z; "
                         "this one is refused\n");
   EXPECT_EQ(refusal[1], END);
-  close(first);  // its next line meets a closed port, and the track is dropped
-  // Every one of the 64 tracks can then be taken by other sockets.
+  // Every one of the 64 tracks can then be taken by other sockets, opened
+  // while the first is open so that none of them gets its port.
   std::vector<int> others;
-  for (int i = 0; i < 64; ++i) {
-    int other = connect_client();
+  for (int i = 0; i < 64; ++i)
+    others.push_back(connect_client());
+  close(first);  // its next line meets a closed port, and the track is dropped
+  for (int other : others)
     send(other, track.data(), track.size(), 0);
-    others.push_back(other);
-  }
   for (int other : others) {
     ASSERT_TRUE(receive(other, &datagram));
     // The first socket's track may not yet have met its closed port: its
