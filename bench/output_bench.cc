@@ -7,7 +7,7 @@
 
 #include <benchmark/benchmark.h>
 
-#include "link/output.h"
+#include "term/escape.h"
 
 namespace {
 

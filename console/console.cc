@@ -10,15 +10,16 @@
 #include "console/line_editor.h"
 #include "console/line_reader.h"
 #include "link/exchange.h"
-#include "link/output.h"
 #include "link/server_link.h"
+#include "term/output.h"
+#include "term/report.h"
 
 namespace {
 
+static_assert(MAX_COMMAND == 79, "TOO_LONG names the longest command");
+
 constexpr char PROBE_COMMAND[] = "GET_VERSION";
 constexpr const char* QUIT_WORDS[] = {"QUIT", "quit", "EXIT", "exit"};
-/// Commands that begin with one of these are answered by a stream.
-constexpr const char* STREAM_PREFIXES[] = {"ZENOTAR", "GET_SAT_POS"};
 
 /// True when the line, as typed, begins with a quit word.
 bool is_quit(const CommandLine& line) {
@@ -29,26 +30,17 @@ bool is_quit(const CommandLine& line) {
   return false;
 }
 
-/// True when command's answer comes as a stream.
-bool is_streamed(const char* command) {
-  for (const char* prefix : STREAM_PREFIXES) {
-    if (strncmp(command, prefix, strlen(prefix)) == 0)
-      return true;
-  }
-  return false;
-}
-
 /// Sends one command to its exchange and shows a single answer.
 void send_command(const char* command) {
-  if (is_streamed(command)) {
+  if (is_streamed_command(command)) {
     exchange_stream(SERVER_HOST, command);
     return;
   }
   const char* answer = exchange_single(SERVER_HOST, command);
   if (answer == nullptr)
     return;  // no answer in time; the exchange has said so
-  output_text(answer, strlen(answer));
-  output_raw("\n", 1);
+  output_server_text(answer, strlen(answer));
+  output_own("\n", 1);
 }
 
 /// Opens /dev/null on fd where it is closed; false when it was.
@@ -77,7 +69,7 @@ int console_loop(int input_fd) {
     if (editing) {
       status = edit_command_line(&line);  // the editor shows the prompt
     } else {
-      output_string(PROMPT);
+      output_own_string(PROMPT);
       status = read_command_line(&reader, &line);
     }
     if (status == LINE_END)
@@ -85,9 +77,7 @@ int console_loop(int input_fd) {
     if (status == LINE_INTERRUPTED)
       continue;
     if (status == LINE_FAILED) {
-      char message[128] = "Can't read standard input: ";
-      strncat(message, strerror(errno), sizeof message - strlen(message) - 1);
-      report_error(message);
+      report_failure("Can't read standard input");
       return 0;
     }
     if (is_quit(line))
@@ -107,10 +97,10 @@ void run_console() {
   // words to the server. A closed input or output is still said as such.
   bool input_closed = !keep_open(0), output_closed = !keep_open(1);
   keep_open(2);
-  output_init(output_closed ? -1 : 1, !output_closed && isatty(1) == 1);
+  output_start(!output_closed);
   if (exchange_single(SERVER_HOST, PROBE_COMMAND) == nullptr)
     exit_client(1);  // the server is there but does not answer
-  output_string(BANNER);
-  output_raw("\n", 1);
+  output_own_string(BANNER);
+  output_own("\n", 1);
   exit_client(console_loop(input_closed ? -1 : 0));
 }

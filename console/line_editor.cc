@@ -14,11 +14,11 @@
 
 #include <string.h>
 
-#include "link/output.h"
+#include "term/output.h"
+#include "term/report.h"
 
 #ifdef ZENOTAR_HAVE_LIBEDIT
 
-#include <dlfcn.h>
 #include <errno.h>
 #include <histedit.h>
 #include <langinfo.h>
@@ -30,47 +30,12 @@
 #include <unistd.h>
 #include <wchar.h>
 
+#include "console/editline_library.h"
 #include "console/terminal.h"
 
 namespace {
 
 constexpr int HISTORY_SIZE = 500;
-
-/// The libedit functions the console uses, once loaded.
-struct Libedit {
-  decltype(&::el_init) el_init;
-  decltype(&::el_set) el_set;
-  decltype(&::el_gets) el_gets;
-  decltype(&::el_wline) el_wline;
-  decltype(&::el_resize) el_resize;
-  decltype(&::history_init) history_init;
-  decltype(&::history) history;
-};
-Libedit libedit;
-
-template <typename Function>
-bool find(void* library, const char* name, Function* function, const char** reason) {
-  *function = reinterpret_cast<Function>(dlsym(library, name));
-  if (*function == nullptr)
-    *reason = dlerror();
-  return *function != nullptr;
-}
-
-/// Loads libedit and finds its functions; false with the reason when it can't.
-bool load_libedit(const char** reason) {
-  void* library = dlopen(ZENOTAR_LIBEDIT_SONAME, RTLD_NOW | RTLD_LOCAL);
-  if (library == nullptr) {
-    *reason = dlerror();
-    return false;
-  }
-  return find(library, "el_init", &libedit.el_init, reason) &&
-         find(library, "el_set", &libedit.el_set, reason) &&
-         find(library, "el_gets", &libedit.el_gets, reason) &&
-         find(library, "el_wline", &libedit.el_wline, reason) &&
-         find(library, "el_resize", &libedit.el_resize, reason) &&
-         find(library, "history_init", &libedit.history_init, reason) &&
-         find(library, "history", &libedit.history, reason);
-}
 
 EditLine* editor = nullptr;
 History* recalled = nullptr;
@@ -214,9 +179,11 @@ void choose_encoding() {
     setlocale(LC_CTYPE, "C.UTF-8");
 }
 
+constexpr char EDITING_OFF[] = "Line editing is off";
+
 void editing_is_off(const char* reason) {
   char line[256];
-  snprintf(line, sizeof line, "Line editing is off: %s", reason);
+  snprintf(line, sizeof line, "%s: %s", EDITING_OFF, reason);
   report_error(line);
 }
 
@@ -250,7 +217,7 @@ bool set_up_editor(int fd, const char* prompt) {
 bool line_editor_start(int fd, const char* prompt) {
   // The editor draws on standard output: with output going elsewhere, the
   // typed line would land in that file, so the terminal's own echo serves.
-  if (isatty(fd) != 1 || isatty(1) != 1)
+  if (isatty(fd) != 1 || !output_is_terminal())
     return false;
   const char* reason = "";
   if (!load_libedit(&reason)) {
@@ -258,7 +225,7 @@ bool line_editor_start(int fd, const char* prompt) {
     return false;
   }
   if (!terminal_guard_start(fd)) {
-    editing_is_off(strerror(errno));
+    report_failure(EDITING_OFF);
     return false;
   }
   choose_encoding();
@@ -308,7 +275,7 @@ LineStatus edit_command_line(CommandLine* line) {
 #include <unistd.h>
 
 bool line_editor_start(int fd, const char*) {
-  if (isatty(fd) == 1 && isatty(1) == 1)
+  if (isatty(fd) == 1 && output_is_terminal())
     report_error("Line editing is off: built without libedit");
   return false;
 }

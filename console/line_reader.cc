@@ -8,7 +8,7 @@
 #include <string.h>
 #include <unistd.h>
 
-#include "link/output.h"
+#include "term/output.h"
 
 namespace {
 

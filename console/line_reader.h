@@ -4,8 +4,10 @@
 
 #include <stddef.h>
 
+#include "protocol/protocol.h"
+
 /// Room for one command of at most 79 characters and its zero byte.
-inline constexpr size_t COMMAND_LINE_SIZE = 80;
+inline constexpr size_t COMMAND_LINE_SIZE = MAX_COMMAND + 1;
 
 /// What one read of a line found.
 enum LineStatus {

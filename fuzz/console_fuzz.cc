@@ -21,8 +21,8 @@
 #include "console/console.h"
 #include "fuzz/check.h"
 #include "link/exchange.h"
-#include "link/output.h"
 #include "link/server_link.h"
+#include "term/output.h"
 
 namespace {
 

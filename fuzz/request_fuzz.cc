@@ -69,7 +69,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   size_t length = size - 1;
   double started = seconds_now();
   Job job = start_job(world(), request, length, now);
-  bool streamed = is_streamed(std::string(request, strnlen(request, length)));
+  bool streamed = is_streamed_command(std::string_view(request, strnlen(request, length)));
   check(job.streamed == streamed);
   if (job.track) {
     check(streamed && job.satellite >= 0 &&

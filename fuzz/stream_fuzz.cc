@@ -24,9 +24,10 @@
 #include <string>
 #include <vector>
 
-#include "link/exchange.h"
 #include "fuzz/check.h"
-#include "link/output.h"
+#include "link/exchange.h"
+#include "term/output.h"
+#include "tests/capture.h"
 
 namespace {
 
@@ -58,11 +59,7 @@ std::string text_of(const std::string& datagram) {
 }
 
 std::string shown(const std::string& text, bool terminal) {
-  if (!terminal)
-    return text;
-  std::string out(text.size() * 4, '\0');
-  out.resize(escape_for_terminal(text.data(), text.size(), out.data()));
-  return out;
+  return terminal ? escaped(text) : text;
 }
 
 /// Length of the valid UTF-8 character at s[i] (2 to 4), or 0.

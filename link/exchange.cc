@@ -1,4 +1,4 @@
-// The command exchanges: one request datagram, then one answer or a stream
+// Receiving the answers of the command exchanges: one datagram, or a stream
 // of datagrams ended by a datagram whose first byte is 0x1A.
 
 #include "link/exchange.h"
@@ -13,9 +13,8 @@
 #include <time.h>
 #include <unistd.h>
 
-#include "link/output.h"
-#include "link/server_link.h"
-#include "link/session_ports.h"
+#include "term/output.h"
+#include "term/report.h"
 
 char reply_buffer[REPLY_BATCH_MAX][REPLY_READ_MAX + 1];
 
@@ -134,7 +133,7 @@ size_t text_length(const char* datagram, size_t length) {
 /// it stopped short (reason: no answer in time, or the user's interrupt),
 /// where it did, and how many datagrams the kernel dropped, if any.
 void finish_stream(int fd, const char* reason) {
-  output_raw("\n", 1);
+  output_own("\n", 1);
   if (reason != nullptr)
     report_error(reason);
   uint32_t counted = socket_drops(fd);
@@ -147,26 +146,14 @@ void finish_stream(int fd, const char* reason) {
   }
 }
 
-/// Opens the socket of one exchange, made ready for a stream where asked,
-/// and sends command on it; exits 255 when no socket can be set up.
-int open_and_send(const char* host, const char* command, bool stream) {
-  int fd = open_exchange_socket(host);
-  if (fd < 0)
-    exit_client(255);
-  if (stream)
-    prepare_stream_socket(fd);
-  // The outcome of the send is not examined: a lost request shows as no answer.
-  ssize_t sent = send(fd, command, strlen(command) + 1, 0);
-  (void)sent;
-  return fd;
+/// Tells standard error that the server is not running and exits with status 1.
+[[noreturn]] void exit_server_refused() {
+  report_error("Connection refused - ZENOTAR server not running");
+  exit_client(1);
 }
 
 }  // namespace
 
-void exit_server_refused() {
-  report_error("Connection refused - ZENOTAR server not running");
-  exit_client(1);
-}
 
 const char* receive_single(int fd, int wait_ms) {
   dropped_count = 0;
@@ -199,7 +186,7 @@ void receive_stream(int fd, int wait_ms) {
         finish_stream(fd, nullptr);
         return;
       }
-      output_text(reply_buffer[i], text_length(reply_buffer[i], lengths[i]));
+      output_server_text(reply_buffer[i], text_length(reply_buffer[i], lengths[i]));
     }
   }
 }
@@ -213,17 +200,4 @@ void prepare_stream_socket(int fd) {
   setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &size, sizeof size);
   int on = 1;
   setsockopt(fd, SOL_SOCKET, SO_RXQ_OVFL, &on, sizeof on);
-}
-
-const char* exchange_single(const char* host, const char* command) {
-  int fd = open_and_send(host, command, false);
-  const char* text = receive_single(fd, REPLY_WAIT_SECONDS * 1000);
-  close(fd);
-  return text;
-}
-
-void exchange_stream(const char* host, const char* command) {
-  int fd = open_and_send(host, command, true);
-  receive_stream(fd, REPLY_WAIT_SECONDS * 1000);
-  close(fd);
 }

@@ -6,12 +6,12 @@
 #include <stddef.h>
 #include <stdint.h>
 
-/// The largest datagram over UDP/IPv4, taken whole by every receive.
-inline constexpr size_t REPLY_READ_MAX = 65507;
+#include "protocol/protocol.h"
+
+/// The largest datagram, taken whole by every receive.
+inline constexpr size_t REPLY_READ_MAX = MAX_DATAGRAM;
 /// How long a receive waits for its datagram.
 inline constexpr int REPLY_WAIT_SECONDS = 10;
-/// The first byte of the datagram that ends a streamed answer.
-inline constexpr char STREAM_END_MARK = 0x1A;
 /// How many queued datagrams one receive call may take.
 inline constexpr int REPLY_BATCH_MAX = 32;
 

@@ -15,7 +15,8 @@
 
 #include <gtest/gtest.h>
 
-#include "link/output.h"
+#include "term/output.h"
+#include "term/report.h"
 #include "link/server_link.h"
 #include "tests/capture.h"
 #include "tests/script_server.h"

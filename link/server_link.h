@@ -3,12 +3,10 @@
 #ifndef ZENOTAR_LINK_SERVER_LINK_H_
 #define ZENOTAR_LINK_SERVER_LINK_H_
 
+#include "protocol/protocol.h"  // SERVICE_NAME, SERVICE_PROTOCOL
+
 /// The host every exchange talks to.
 inline constexpr char SERVER_HOST[] = "localhost";
-/// The services database name of the server's port.
-inline constexpr char SERVICE_NAME[] = "zenotar";
-/// The protocol of the server's port.
-inline constexpr char SERVICE_PROTOCOL[] = "udp";
 
 /// Connects a new socket to (host, service, protocol); returns it, or -1 after
 /// printing the reason, where there is one, on standard output.
@@ -21,8 +19,5 @@ const char* exchange_single(const char* host, const char* command);
 /// Sends one command and prints its streamed answer up to the end mark; ends
 /// the process when the server is unreachable.
 void exchange_stream(const char* host, const char* command);
-
-/// Tells standard error that the server is not running and exits with status 1.
-[[noreturn]] void exit_server_refused();
 
 #endif  // ZENOTAR_LINK_SERVER_LINK_H_

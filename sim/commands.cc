@@ -104,7 +104,7 @@ bool read_command(const World& world, const std::string& command,
   job->command = find_command(words);
   // A streamed command must be framed as one: its text begins with its verb.
   // " ZENOTAR LIST" is framed as a single answer, and is no command.
-  if (job->command < 0 || is_streamed(COMMANDS[job->command].verb) != job->streamed) {
+  if (job->command < 0 || is_streamed_command(COMMANDS[job->command].verb) != job->streamed) {
     *error = "unknown command \"" + excerpt(command) + "\"; send HELP for the list";
     return false;
   }
@@ -136,14 +136,10 @@ bool next_line(const World& world, Job* job, std::string* line) {
 
 }  // namespace
 
-bool is_streamed(const std::string& command) {
-  return command.compare(0, 7, "ZENOTAR") == 0 || command.compare(0, 11, "GET_SAT_POS") == 0;
-}
-
 Job start_job(const World& world, const char* data, size_t size, double now) {
   std::string command(data, strnlen(data, size));
   Job job;
-  job.streamed = is_streamed(command);
+  job.streamed = is_streamed_command(command);
   job.start = floor(now);
   if (!(now >= FIRST_TIME && now <= LAST_TIME)) {
     job.error = "the simulated clock has left " + format_time(FIRST_TIME) + " to " +

@@ -8,12 +8,9 @@
 #include <string>
 #include <vector>
 
+#include "protocol/protocol.h"
 #include "sim/frames.h"
 
-/// The first byte of the datagram that ends a streamed answer.
-inline constexpr char STREAM_END_MARK = 0x1A;
-/// The largest datagram over UDP/IPv4; no answer datagram is longer.
-inline constexpr size_t MAX_DATAGRAM = 65507;
 /// The most lines one GET_SAT_POS or ZENOTAR STATE answers with.
 inline constexpr long MAX_POSITIONS = 10000;
 /// The longest step between two of those lines, in seconds.
@@ -44,9 +41,6 @@ struct Job {
   bool failed = false; ///< an ERROR line ended the answer early
   bool done = false;   ///< every datagram has been made
 };
-
-/// True when command's answer is a stream: it begins with ZENOTAR or GET_SAT_POS.
-bool is_streamed(const std::string& command);
 
 /// Reads one request datagram (text, zero byte optional) received at the
 /// simulated Unix time now.

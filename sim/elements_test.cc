@@ -1,4 +1,5 @@
 #include "sim/elements.h"
+#include "tests/reference_elements.h"
 
 #include <math.h>
 
@@ -11,8 +12,8 @@ extern const char BUNDLED_CATALOGUE[];
 
 namespace {
 
-const std::string ONE = "1 25544U 98067A   08264.51782528 -.00002182  00000-0 -11606-4 0  2927";
-const std::string TWO = "2 25544  51.6416 247.4627 0006703 130.5360 325.0288 15.72125391563537";
+const std::string ONE = ISS_2008_LINE1;
+const std::string TWO = ISS_2008_LINE2;
 
 /// line with columns [from, from + text.size()) replaced by text and its checksum fixed.
 std::string edited(const std::string& line, size_t from, const std::string& text) {

@@ -5,15 +5,11 @@
 #include <gtest/gtest.h>
 
 #include "sim/text.h"
+#include "tests/reference_elements.h"
 
 extern const char BUNDLED_CATALOGUE[];
 
 namespace {
-
-const char ISS_2008[] =
-    "ISS\n"
-    "1 25544U 98067A   08264.51782528 -.00002182  00000-0 -11606-4 0  2927\n"
-    "2 25544  51.6416 247.4627 0006703 130.5360 325.0288 15.72125391563537\n";
 
 double great_circle_km(double lat1, double lon1, double lat2, double lon2) {
   const double rad = M_PI / 180;
@@ -38,7 +34,7 @@ TEST(Frames, SubSatellitePointsOfTheIss2008Elements) {
   };
   std::vector<Satellite> satellites;
   std::string error;
-  ASSERT_TRUE(parse_catalogue(ISS_2008, "iss.tle", &satellites, &error)) << error;
+  ASSERT_TRUE(parse_catalogue(ISS_2008_TLE, "iss.tle", &satellites, &error)) << error;
   for (const Reference& r : references) {
     SCOPED_TRACE(r.time);
     double time;

@@ -14,6 +14,7 @@
 
 #include "sim/text.h"
 #include "tests/reference.h"
+#include "tests/reference_elements.h"
 
 namespace {
 
@@ -89,8 +90,8 @@ struct PassCase {
 TEST(Passes, WithinASecondOfTheReference) {
   const PassCase cases[] = {
       {"ISS 2008, Greenwich",
-       "1 25544U 98067A   08264.51782528 -.00002182  00000-0 -11606-4 0  2927",
-       "2 25544  51.6416 247.4627 0006703 130.5360 325.0288 15.72125391563537",
+       ISS_2008_LINE1,
+       ISS_2008_LINE2,
        {51.4779, -0.0015, 0.046}, "2008-09-20T12:25:40Z", 48},
       {"NOAA 19, far north",
        "1 33591U 09005A   24363.16300298  .00000451  00000-0  26450-3 0  9992",
@@ -144,8 +145,8 @@ TEST(Passes, AGeostationarySatelliteUpAllTheTimeSaysSo) {
 }
 
 TEST(Passes, APassCutByTheWindowSaysSo) {
-  Satellite s = satellite_of("1 25544U 98067A   08264.51782528 -.00002182  00000-0 -11606-4 0  2927",
-                             "2 25544  51.6416 247.4627 0006703 130.5360 325.0288 15.72125391563537");
+  Satellite s = satellite_of(ISS_2008_LINE1,
+                             ISS_2008_LINE2);
   Geodetic greenwich = {51.4779, -0.0015, 0.046};
   double start = s.epoch;
   std::vector<std::string> day = find_passes(s, greenwich, start, start + 86400);

@@ -12,7 +12,6 @@
 #include <poll.h>
 #include <string.h>
 #include <sys/socket.h>
-#include <time.h>
 #include <unistd.h>
 
 #include <deque>
@@ -62,7 +61,7 @@ uint64_t key_of(const sockaddr_in& a) {
 
 /// Answers a request with an error at once, framed as its command asks.
 void refuse(Server* s, const sockaddr_in& peer, const std::string& request, const std::string& why) {
-  bool streamed = is_streamed(request);
+  bool streamed = is_streamed_command(request);
   send_datagram(s->fd, peer, "ERROR " + why + (streamed ? "\n" : ""));
   if (streamed)
     send_datagram(s->fd, peer, std::string(1, STREAM_END_MARK));
@@ -175,27 +174,6 @@ void serve_turn(Server* s) {
   }
 }
 
-/// A UDP socket bound or connected (as attach does) to 127.0.0.1:port,
-/// with a receive queue of queue bytes where that is not 0; -1 with errno.
-int loopback_socket(int port, int (*attach)(int, const sockaddr*, socklen_t), int queue) {
-  int fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-  if (fd < 0)
-    return -1;
-  if (queue != 0)
-    setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &queue, sizeof queue);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_port = htons(static_cast<uint16_t>(port));
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  if (attach(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) < 0) {
-    int saved = errno;
-    close(fd);
-    errno = saved;
-    return -1;
-  }
-  return fd;
-}
-
 /// A queue that holds a burst until the loop reads it, and the errors of
 /// ICMP messages (a peer's port closed) in the socket's error queue.
 void prepare_socket(int fd) {
@@ -206,37 +184,22 @@ void prepare_socket(int fd) {
 
 }  // namespace
 
-double monotonic() {
-  timespec now;
-  clock_gettime(CLOCK_MONOTONIC, &now);
-  return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) / 1e9;
-}
-
-SimClock start_clock(double time) {
-  return {time, monotonic()};
-}
-
-double clock_now(const SimClock& clock) {
-  return clock.start + (monotonic() - clock.real_start);
-}
-
-double monotonic_at(const SimClock& clock, double time) {
-  return clock.real_start + (time - clock.start);
-}
-
-int bind_server(int port) {
-  return loopback_socket(port, bind, 0);
-}
-
 int open_server_socket(int port) {
-  int fd = bind_server(port);
-  if (fd >= 0)
-    prepare_socket(fd);
+  int fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+  if (fd < 0)
+    return -1;
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_port = htons(static_cast<uint16_t>(port));
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  if (bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) < 0) {
+    int saved = errno;
+    close(fd);
+    errno = saved;
+    return -1;
+  }
+  prepare_socket(fd);
   return fd;
-}
-
-int connect_loopback(int port) {
-  return loopback_socket(port, connect, RECEIVE_BUFFER);
 }
 
 int bound_port(int fd) {

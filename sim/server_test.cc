@@ -17,14 +17,14 @@
 #include <gtest/gtest.h>
 
 #include "sim/text.h"
+#include "tests/loopback.h"
+#include "tests/reference_elements.h"
 #include "tests/script_server.h"
 
 namespace {
 
 const char CATALOGUE[] =
-    "ISS\n"
-    "1 25544U 98067A   08264.51782528 -.00002182  00000-0 -11606-4 0  2927\n"
-    "2 25544  51.6416 247.4627 0006703 130.5360 325.0288 15.72125391563537\n"
+    ISS_2008_TLE
     "AKEBONO (EXOS-D)\n"
     "1 19822U 89016A   19331.07700297  .00016037  93960-6  28103-3 0  9992\n"
     "2 19822  75.0289 316.1359 1764871 261.4338  78.3806 12.01292738 15108\n";
@@ -55,7 +55,7 @@ class SimServer : public testing::Test {
   }
   /// Where the simulated clock starts.
   virtual const char* clock_start() const { return "2008-09-20T12:25:40Z"; }
-  int connect_client() { return connect_loopback(port); }
+  int connect_client() { return loopback_connected(port); }
   static bool receive(int client, std::string* datagram, int wait_ms = 5000) {
     return receive_datagram(client, datagram, wait_ms);
   }

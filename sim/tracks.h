@@ -7,7 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "sim/server.h"
+#include "sim/clock.h"
+#include "sim/commands.h"
 
 /// At most this many live tracks run at once, and one per peer.
 inline constexpr size_t MAX_TRACKS = 64;

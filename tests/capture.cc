@@ -3,7 +3,8 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
-#include "link/output.h"
+#include "term/escape.h"
+#include "term/output.h"
 
 std::string capture_output(const std::function<void()>& body, bool terminal) {
   int fd = memfd_create("captured-output", MFD_CLOEXEC);
@@ -19,4 +20,10 @@ std::string capture_output(const std::function<void()>& body, bool terminal) {
     text.append(buffer, static_cast<size_t>(got));
   close(fd);
   return text;
+}
+
+std::string escaped(const std::string& text) {
+  std::string out(text.size() * ESCAPED_BYTE_MAX, '\0');
+  out.resize(escape_for_terminal(text.data(), text.size(), out.data()));
+  return out;
 }

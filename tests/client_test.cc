@@ -15,11 +15,12 @@
 
 #include "tests/run_client.h"
 #include "tests/script_server.h"
+#include "tests/terminal_session.h"
 
 namespace {
 
 const std::string BANNER = "\nEnter the command you wish to send ZENOTAR.\n\n";
-const std::string PROMPT = "Enter command, or QUIT to exit >> ";
+const std::string PROMPT = CLIENT_PROMPT;
 const std::string TOO_LONG = "Command too long (at most 79 characters); not sent\n";
 const std::string PROBE = std::string("GET_VERSION\0", 12);
 
@@ -160,24 +161,18 @@ TEST(Console, TerminalSeesControlBytesEscapedAndPipesExactBytes) {
       "\\x1B]0;owned\\x07\\x1B[2J\\x9B31mred\\xC2\\x9B\xe2\x86\x92 \\u202Ecba\\u2069";
   ScriptServer server;
   start_script_server(&server, {answer("v1"), answer(hostile), stream({hostile, "\n"})});
-  int terminal;
-  pid_t client = start_client_in_terminal(server.port, &terminal);
-  std::string screen;
-  ASSERT_TRUE(read_until(terminal, &screen, PROMPT, 0));
-  size_t mark = screen.size();
-  type_keys(terminal, "A\r");
-  ASSERT_TRUE(read_until(terminal, &screen, PROMPT, mark));
-  EXPECT_EQ(screen.substr(mark), "A\r\n" + shown + "\r\n" + PROMPT);
-  mark = screen.size();
-  type_keys(terminal, "ZENOTAR TRACK X\r");
-  ASSERT_TRUE(read_until(terminal, &screen, PROMPT, mark));
-  EXPECT_EQ(screen.substr(mark), "ZENOTAR TRACK X\r\n" + shown + "\r\n\r\n" + PROMPT);
-  type_keys(terminal, "quit\r");
-  int status = -1;
-  waitpid(client, &status, 0);
-  close(terminal);
+  TerminalSession s;
+  s.start(server.port);
+  size_t mark = s.screen.size();
+  s.type("A\r", PROMPT);
+  EXPECT_EQ(s.screen.substr(mark), "A\r\n" + shown + "\r\n" + PROMPT);
+  mark = s.screen.size();
+  s.type("ZENOTAR TRACK X\r", PROMPT);
+  EXPECT_EQ(s.screen.substr(mark), "ZENOTAR TRACK X\r\n" + shown + "\r\n\r\n" + PROMPT);
+  s.type("quit\r");
+  s.finish();
   stop_script_server(&server);
-  EXPECT_EQ(screen.find('\x1b'), std::string::npos);
+  EXPECT_EQ(s.screen.find('\x1b'), std::string::npos);
 
   Session piped = session("A\nZENOTAR TRACK X\n", {answer(hostile), stream({hostile, "\n"})});
   EXPECT_EQ(piped.run.out, BANNER + PROMPT + hostile + "\n" + PROMPT + hostile + "\n\n" + PROMPT);

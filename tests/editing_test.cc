@@ -10,14 +10,17 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/run_client.h"
+#include "tests/reference.h"
 #include "tests/script_server.h"
+#include "tests/terminal_session.h"
+#include "tests/wait.h"
 
 namespace {
 
+const std::string PROMPT = CLIENT_PROMPT;
+
 #if ZENOTAR_EDITING
 
-const std::string PROMPT = "Enter command, or QUIT to exit >> ";
 const std::string UP = "\x1b[A", LEFT = "\x1b[D", HOME = "\x1b[H", DELETE = "\x1b[3~";
 const std::string BACKSPACE = "\x7f", CTRL_A = "\x01", CTRL_D = "\x04", CTRL_E = "\x05",
                   CTRL_K = "\x0b", CTRL_U = "\x15", CTRL_W = "\x17";
@@ -49,27 +52,20 @@ TEST(Editing, KeysEditAndRecallCommands) {
   ScriptServer server;
   // Every answer ends a stream at once and is an odd single answer.
   start_script_server(&server, {answer("v1")}, answer("\x1A"));
-  int terminal;
-  pid_t client = start_client_in_terminal(server.port, &terminal);
-  std::string screen;
-  ASSERT_TRUE(read_until(terminal, &screen, PROMPT, 0));
+  TerminalSession s;
+  s.start(server.port);
   for (const Typed& t : lines) {
     SCOPED_TRACE(t.what);
-    size_t mark = screen.size();
-    type_keys(terminal, t.keys + "\r");
-    ASSERT_TRUE(read_until(terminal, &screen, PROMPT, mark));
+    s.type(t.keys + "\r", PROMPT);
   }
-  size_t mark = screen.size();
-  type_keys(terminal, std::string(100, 'x') + "\r");  // too long: not sent
-  ASSERT_TRUE(read_until(terminal, &screen, "Command too long (at most 79 characters); not sent", mark));
-  ASSERT_TRUE(read_until(terminal, &screen, PROMPT, mark));
-  type_keys(terminal, CTRL_D);  // on an empty line: the end of input
-  int status = -1;
-  waitpid(client, &status, 0);
-  close(terminal);
+  size_t mark = s.screen.size();
+  s.type(std::string(100, 'x') + "\r");  // too long: not sent
+  ASSERT_TRUE(s.wait_for("Command too long (at most 79 characters); not sent", mark));
+  ASSERT_TRUE(s.wait_for(PROMPT, mark));
+  s.type(CTRL_D);  // on an empty line: the end of input
+  int status = s.finish();
   stop_script_server(&server);
-  EXPECT_TRUE(WIFEXITED(status));
-  EXPECT_EQ(WEXITSTATUS(status), 0);
+  EXPECT_EQ(status, 0);
   std::vector<std::string> requests = received_requests(&server);
   ASSERT_FALSE(requests.empty());
   requests.erase(requests.begin());  // the probe
@@ -79,16 +75,12 @@ TEST(Editing, KeysEditAndRecallCommands) {
 TEST(Editing, QuitWordStillQuits) {
   ScriptServer server;
   start_script_server(&server, {answer("v1")});
-  int terminal;
-  pid_t client = start_client_in_terminal(server.port, &terminal);
-  std::string screen;
-  ASSERT_TRUE(read_until(terminal, &screen, PROMPT, 0));
-  type_keys(terminal, "exit now\r");
-  int status = -1;
-  waitpid(client, &status, 0);
-  close(terminal);
+  TerminalSession s;
+  s.start(server.port);
+  s.type("exit now\r");
+  int status = s.finish();
   stop_script_server(&server);
-  EXPECT_EQ(WEXITSTATUS(status), 0);
+  EXPECT_EQ(status, 0);
   EXPECT_EQ(received_requests(&server).size(), 1u);
 }
 
@@ -100,25 +92,19 @@ TEST(Editing, OutputToAFileKeepsTheTerminalOutOfIt) {
   ScriptServer server;
   start_script_server(&server, {answer("v1"), answer("ok")});
   std::string path = "/tmp/zenotar-editing-" + std::to_string(getpid());
-  int terminal;
-  pid_t client = start_client_in_terminal(server.port, &terminal, path);
-  usleep(300 * 1000);  // the banner and prompt go to the file, not the terminal
-  const std::string keys = "GET_VERSION\rquit\r";
-  ASSERT_EQ(write(terminal, keys.data(), keys.size()), static_cast<ssize_t>(keys.size()));
-  int status = -1;
-  waitpid(client, &status, 0);
-  close(terminal);
+  TerminalOptions options;
+  options.stdout_path = path;
+  options.await_prompt = false;  // the banner and prompt go to the file, not the terminal
+  TerminalSession s;
+  s.start(server.port, options);
+  ASSERT_TRUE(wait_until([&] { return read_text_file(path).ends_with(PROMPT); }));
+  s.press("GET_VERSION\rquit\r");
+  int status = s.finish();
   stop_script_server(&server);
-  EXPECT_EQ(WEXITSTATUS(status), 0);
-  FILE* file = fopen(path.c_str(), "r");
-  ASSERT_NE(file, nullptr);
-  char buffer[4096];
-  size_t got = fread(buffer, 1, sizeof buffer, file);
-  fclose(file);
+  EXPECT_EQ(status, 0);
+  std::string written = read_text_file(path);
   unlink(path.c_str());
-  const std::string prompt = "Enter command, or QUIT to exit >> ";
-  EXPECT_EQ(std::string(buffer, got),
-            "\nEnter the command you wish to send ZENOTAR.\n\n" + prompt + "ok\n" + prompt);
+  EXPECT_EQ(written, "\nEnter the command you wish to send ZENOTAR.\n\n" + PROMPT + "ok\n" + PROMPT);
 }
 
 }  // namespace

@@ -3,27 +3,19 @@
 #include <errno.h>
 #include <fcntl.h>
 #include <poll.h>
-#include <pty.h>
-#include <utmp.h>
 #include <stdlib.h>
 #include <signal.h>
 #include <string.h>
 #include <sys/wait.h>
-#include <termios.h>
-#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
 
+#include "tests/wait.h"
+
 extern char** environ;
 
 namespace {
-
-double now_seconds() {
-  timespec now;
-  clock_gettime(CLOCK_MONOTONIC, &now);
-  return static_cast<double>(now.tv_sec) + now.tv_nsec / 1e9;
-}
 
 /// The zero-ended array of pointers execve takes, into words.
 std::vector<char*> pointers(std::vector<std::string>& words) {
@@ -32,16 +24,6 @@ std::vector<char*> pointers(std::vector<std::string>& words) {
     array.push_back(word.data());
   array.push_back(nullptr);
   return array;
-}
-
-/// Replaces this (child) process with command (the client where it is
-/// empty) and env; never returns.
-[[noreturn]] void exec_with_env(std::vector<std::string> env, std::vector<std::string> command = {}) {
-  if (command.empty())
-    command = client_command();
-  std::vector<char*> argv = pointers(command), envp = pointers(env);
-  execvpe(argv[0], argv.data(), envp.data());
-  _exit(127);
 }
 
 void exec_client(int in, int out, int err, const ClientOptions& options) {
@@ -56,18 +38,9 @@ void exec_client(int in, int out, int err, const ClientOptions& options) {
     close(2);
   else
     dup2(err, 2);
-  std::vector<std::string> env;
-  for (char** e = environ; *e != nullptr; ++e) {
-    if (strncmp(*e, "LD_PRELOAD=", 11) != 0 && strncmp(*e, "ZENOTAR_FAKE_PORT=", 18) != 0)
-      env.emplace_back(*e);
-  }
-  if (options.port != 0) {
-    for (const std::string& e : fake_services_env(options.port))
-      env.push_back(e);
-  }
-  for (const std::string& e : options.extra_env)
-    env.push_back(e);
-  exec_with_env(env);
+  std::vector<std::string> env = client_environment(options.port);
+  env.insert(env.end(), options.extra_env.begin(), options.extra_env.end());
+  exec_program(client_command(), env);
 }
 
 }  // namespace
@@ -102,6 +75,25 @@ std::vector<std::string> fake_services_env(int port) {
           "ZENOTAR_FAKE_PORT=" + std::to_string(port)};
 }
 
+std::vector<std::string> client_environment(int port) {
+  std::vector<std::string> env;
+  for (char** e = environ; *e != nullptr; ++e) {
+    if (strncmp(*e, "LD_PRELOAD=", 11) != 0 && strncmp(*e, "ZENOTAR_FAKE_PORT=", 18) != 0)
+      env.emplace_back(*e);
+  }
+  if (port != 0) {
+    for (const std::string& e : fake_services_env(port))
+      env.push_back(e);
+  }
+  return env;
+}
+
+void exec_program(std::vector<std::string> command, std::vector<std::string> env) {
+  std::vector<char*> argv = pointers(command), envp = pointers(env);
+  execvpe(argv[0], argv.data(), envp.data());
+  _exit(127);
+}
+
 ClientRun run_client(const std::string& input, const ClientOptions& options) {
   int in[2], out[2], err[2];
   if (pipe2(in, O_CLOEXEC) < 0 || pipe2(out, O_CLOEXEC) < 0 || pipe2(err, O_CLOEXEC) < 0)
@@ -117,7 +109,7 @@ ClientRun run_client(const std::string& input, const ClientOptions& options) {
     out[0] = open("/dev/null", O_RDONLY | O_CLOEXEC);
   }
   signal(SIGPIPE, SIG_IGN);  // a client that quits early closes its input
-  double started = now_seconds();
+  double started = monotonic_seconds();
   pid_t child = fork();
   if (child == 0)
     exec_client(stdin_fd, stdout_fd, err[1], options);
@@ -146,7 +138,7 @@ ClientRun run_client(const std::string& input, const ClientOptions& options) {
   double deadline = started + options.timeout_seconds;
   char buffer[65536];
   while (from_out >= 0 || from_err >= 0) {
-    if (later_pending && now_seconds() >= started + options.later_ms / 1000.0) {
+    if (later_pending && monotonic_seconds() >= started + options.later_ms / 1000.0) {
       pending += options.later_input;
       later_pending = false;
     }
@@ -154,11 +146,11 @@ ClientRun run_client(const std::string& input, const ClientOptions& options) {
     bool holding = options.hold_output != nullptr && options.hold_output->load();
     pollfd fds[3] = {{holding ? -1 : from_out, POLLIN, 0}, {from_err, POLLIN, 0},
                      {writing ? to_child : -1, POLLOUT, 0}};
-    int left_ms = static_cast<int>((deadline - now_seconds()) * 1000);
+    int left_ms = static_cast<int>((deadline - monotonic_seconds()) * 1000);
     if (later_pending || holding)
       left_ms = std::min(left_ms, 20);
     int woke = left_ms <= 0 ? 0 : poll(fds, 3, left_ms);
-    if (woke == 0 && now_seconds() >= deadline) {
+    if (woke == 0 && monotonic_seconds() >= deadline) {
       kill(child, SIGKILL);
       break;
     }
@@ -190,47 +182,9 @@ ClientRun run_client(const std::string& input, const ClientOptions& options) {
   }
   int status = 0;
   waitpid(child, &status, 0);
-  run.seconds = now_seconds() - started;
+  run.seconds = monotonic_seconds() - started;
   run.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
   return run;
-}
-
-pid_t start_client_in_terminal(int port, int* terminal, const std::string& stdout_path) {
-  std::vector<std::string> env;
-  for (char** e = environ; *e != nullptr; ++e)
-    env.emplace_back(*e);
-  for (const std::string& e : fake_services_env(port))
-    env.push_back(e);
-  pid_t child = forkpty(terminal, nullptr, nullptr, nullptr);
-  if (child == 0) {
-    signal(SIGPIPE, SIG_DFL);
-    if (!stdout_path.empty())
-      dup2(open(stdout_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), 1);
-    exec_with_env(env);
-  }
-  return child;
-}
-
-pid_t start_in_terminal(int port, int* terminal, const TerminalOptions& options) {
-  std::vector<std::string> env;
-  for (char** e = environ; *e != nullptr; ++e)
-    env.emplace_back(*e);
-  for (const std::string& e : fake_services_env(port))
-    env.push_back(e);
-  env.insert(env.end(), options.extra_env.begin(), options.extra_env.end());
-  int slave;
-  winsize size = {30, 100, 0, 0};
-  if (openpty(terminal, &slave, nullptr, options.modes, &size) < 0)
-    return -1;
-  pid_t child = fork();
-  if (child == 0) {
-    close(*terminal);
-    login_tty(slave);
-    signal(SIGPIPE, SIG_DFL);
-    exec_with_env(env, options.command);
-  }
-  close(slave);
-  return child;
 }
 
 std::string read_to_end(int fd) {
@@ -263,37 +217,4 @@ std::string program_output(const std::vector<std::string>& argv, int* status) {
   if (WIFEXITED(raw))
     *status = WEXITSTATUS(raw);
   return text;
-}
-
-bool read_until(int terminal, std::string* screen, const std::string& text, size_t from) {
-  char buffer[4096];
-  while (screen->find(text, from) == std::string::npos) {
-    pollfd ready = {terminal, POLLIN, 0};
-    if (poll(&ready, 1, 20000) <= 0)
-      return false;
-    ssize_t got = read(terminal, buffer, sizeof buffer);
-    if (got <= 0)
-      return false;
-    screen->append(buffer, static_cast<size_t>(got));
-  }
-  return true;
-}
-
-void type_keys(int terminal, const std::string& keys) {
-#if ZENOTAR_EDITING
-  // The editor turns canonical mode off while it reads a line.
-  for (int i = 0; i < 500; ++i) {
-    termios mode;
-    if (tcgetattr(terminal, &mode) == 0 && (mode.c_lflag & ICANON) == 0)
-      break;
-    usleep(10 * 1000);
-  }
-#endif
-  size_t written = 0;
-  while (written < keys.size()) {
-    ssize_t done = write(terminal, keys.data() + written, keys.size() - written);
-    if (done <= 0)
-      return;
-    written += static_cast<size_t>(done);
-  }
 }

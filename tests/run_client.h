@@ -3,7 +3,6 @@
 #define ZENOTAR_TESTS_RUN_CLIENT_H_
 
 #include <sys/types.h>
-#include <termios.h>
 
 #include <atomic>
 #include <functional>
@@ -51,22 +50,12 @@ ClientRun run_client(const std::string& input, const ClientOptions& options);
 /// The environment for a program that should see ZENOTAR_FAKE_PORT=port.
 std::vector<std::string> fake_services_env(int port);
 
-/// Starts the client in a new pseudo-terminal, with the services entry for
-/// port and, where stdout_path is given, standard output to that file; returns
-/// its process id and the terminal's controlling side.
-pid_t start_client_in_terminal(int port, int* terminal, const std::string& stdout_path = "");
+/// This process's environment with the services entry for port in place
+/// of any inherited one.
+std::vector<std::string> client_environment(int port);
 
-/// How to start a program in a new pseudo-terminal.
-struct TerminalOptions {
-  const struct termios* modes = nullptr;  ///< the terminal's modes at the start; nullptr: defaults
-  std::vector<std::string> command;       ///< empty: the client
-  std::vector<std::string> extra_env;
-};
-
-/// Starts a program (the client by default) in a new pseudo-terminal with
-/// the services entry for port; returns its process id and the terminal's
-/// controlling side.
-pid_t start_in_terminal(int port, int* terminal, const TerminalOptions& options);
+/// Replaces this (child) process with command and env; never returns.
+[[noreturn]] void exec_program(std::vector<std::string> command, std::vector<std::string> env);
 
 /// What fd gives until its end.
 std::string read_to_end(int fd);
@@ -74,12 +63,5 @@ std::string read_to_end(int fd);
 /// Runs a program to its end; what it wrote on standard output, and its
 /// exit status in *status (-1 when it did not exit).
 std::string program_output(const std::vector<std::string>& argv, int* status);
-
-/// Reads the terminal into screen until text has appeared after from.
-bool read_until(int terminal, std::string* screen, const std::string& text, size_t from);
-
-/// Types keys into the terminal once the client is ready for them: where the
-/// client edits lines, once the line editor has taken the terminal over.
-void type_keys(int terminal, const std::string& keys);
 
 #endif  // ZENOTAR_TESTS_RUN_CLIENT_H_

@@ -1,7 +1,5 @@
 #include "tests/script_server.h"
 
-#include "sim/server.h"
-
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <poll.h>
@@ -9,6 +7,9 @@
 #include <unistd.h>
 
 #include <chrono>
+
+#include "protocol/protocol.h"
+#include "tests/wait.h"
 
 namespace {
 
@@ -29,7 +30,7 @@ void play(ScriptServer* server, const Reply& reply, const sockaddr_in& peer) {
     }
     int fd = server->fd;
     if (step.kind == ScriptStep::SEND_FROM_STRANGER)
-      fd = bind_server(0);
+      fd = loopback_bound(SOCK_DGRAM);
     sendto(fd, step.bytes.data(), step.bytes.size(), 0,
            reinterpret_cast<const sockaddr*>(&peer), sizeof peer);
     if (fd != server->fd)
@@ -38,7 +39,7 @@ void play(ScriptServer* server, const Reply& reply, const sockaddr_in& peer) {
 }
 
 void serve_script(ScriptServer* server) {
-  std::vector<char> buffer(65536);  // each server thread its own
+  std::vector<char> buffer(MAX_DATAGRAM + 1);  // each server thread its own
   char* datagram = buffer.data();
   while (!server->stopping && !server->closed) {
     pollfd ready = {server->fd, POLLIN, 0};
@@ -72,7 +73,7 @@ Reply stream(const std::vector<std::string>& texts) {
   Reply reply;
   for (const std::string& text : texts)
     reply.push_back({ScriptStep::SEND, text});
-  reply.push_back({ScriptStep::SEND, "\x1A"});
+  reply.push_back({ScriptStep::SEND, std::string(1, STREAM_END_MARK)});
   return reply;
 }
 
@@ -81,8 +82,8 @@ Reply silence() {
 }
 
 void start_script_server(ScriptServer* server, std::vector<Reply> script, Reply otherwise) {
-  server->fd = bind_server(0);
-  server->port = bound_port(server->fd);
+  server->fd = loopback_bound(SOCK_DGRAM);
+  server->port = local_port(server->fd);
   server->script = std::move(script);
   server->otherwise = std::move(otherwise);
   server->thread = std::thread(serve_script, server);
@@ -102,19 +103,6 @@ std::vector<std::string> received_requests(ScriptServer* server) {
   return server->requests;
 }
 
-bool receive_datagram(int fd, std::string* datagram, int wait_ms) {
-  pollfd ready = {fd, POLLIN, 0};
-  if (poll(&ready, 1, wait_ms) <= 0)
-    return false;
-  datagram->resize(65536);  // the caller's own buffer: threads receive side by side
-  ssize_t got = recv(fd, datagram->data(), datagram->size(), 0);
-  datagram->resize(got < 0 ? 0 : static_cast<size_t>(got));
-  return got >= 0;
-}
-
-int unused_port() {
-  int fd = bind_server(0);
-  int port = bound_port(fd);
-  close(fd);
-  return port;
+bool wait_for_requests(ScriptServer* server, size_t count) {
+  return wait_until([&] { return received_requests(server).size() >= count; });
 }

@@ -12,6 +12,8 @@
 #include <thread>
 #include <vector>
 
+#include "tests/loopback.h"
+
 /// One step of a reply: a datagram to send, a pause, a datagram sent from
 /// another local port than the server's, the server going away (its port
 /// closed), or a call into the test.
@@ -55,10 +57,7 @@ void stop_script_server(ScriptServer* server);
 /// The requests received so far, as their exact bytes.
 std::vector<std::string> received_requests(ScriptServer* server);
 
-/// The next datagram on fd into *datagram; false when none comes within wait_ms.
-bool receive_datagram(int fd, std::string* datagram, int wait_ms);
-
-/// A port on 127.0.0.1 where nothing listens (bound, then released).
-int unused_port();
+/// Waits until the server has had count requests; false if it never does.
+bool wait_for_requests(ScriptServer* server, size_t count);
 
 #endif  // ZENOTAR_TESTS_SCRIPT_SERVER_H_

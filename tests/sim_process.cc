@@ -10,11 +10,6 @@
 
 #include "tests/run_client.h"
 
-const char ISS_2008_TLE[] =
-    "ISS\n"
-    "1 25544U 98067A   08264.51782528 -.00002182  00000-0 -11606-4 0  2927\n"
-    "2 25544  51.6416 247.4627 0006703 130.5360 325.0288 15.72125391563537\n";
-
 void exec_sim(const std::vector<std::string>& args) {
   std::vector<std::string> all = wrapped_command(ZENOTAR_SIM_PATH);
   all.insert(all.end(), args.begin(), args.end());

@@ -29,7 +29,4 @@ std::string temporary_file(const std::string& text);
 /// An element set line of 68 columns with its checksum added.
 std::string with_checksum(const std::string& line);
 
-/// The ISS element set of 2008 that the reference positions belong to.
-extern const char ISS_2008_TLE[];
-
 #endif  // ZENOTAR_TESTS_SIM_PROCESS_H_

@@ -15,14 +15,16 @@
 
 #include <gtest/gtest.h>
 
-#include "sim/server.h"
+#include "tests/loopback.h"
+#include "tests/reference_elements.h"
 #include "tests/run_client.h"
 #include "tests/script_server.h"
 #include "tests/sim_process.h"
+#include "tests/terminal_session.h"
 
 namespace {
 
-const std::string PROMPT = "Enter command, or QUIT to exit >> ";
+const std::string PROMPT = CLIENT_PROMPT;
 
 TEST(Sim, StartsAndStopsCleanlyOnSignals) {
   for (int signal_number : {SIGTERM, SIGINT}) {
@@ -136,33 +138,25 @@ TEST(Sim, PersonAtATerminalAgainstTheRealServer) {
   std::string tle = temporary_file(ISS_2008_TLE);
   SimProcess sim;
   ASSERT_TRUE(start_sim(&sim, {"--tle", tle, "--time", "2008-09-20T12:25:40Z"}));
-  int terminal;
-  pid_t client = start_client_in_terminal(sim.port, &terminal);
-  std::string screen;
-  ASSERT_TRUE(read_until(terminal, &screen, PROMPT, 0));
-  EXPECT_EQ(screen, "\r\nEnter the command you wish to send ZENOTAR.\r\n\r\n" + PROMPT);
+  TerminalSession s;
+  s.start(sim.port);
+  EXPECT_EQ(s.screen, "\r\nEnter the command you wish to send ZENOTAR.\r\n\r\n" + PROMPT);
 
-  size_t mark = screen.size();
-  type_keys(terminal, "GET_VERSION\r");
-  ASSERT_TRUE(read_until(terminal, &screen, PROMPT, mark));
-  EXPECT_EQ(screen.substr(mark), "GET_VERSION\r\nZENOTAR simulator zenotar-sim " ZENOTAR_VERSION "\r\n" + PROMPT);
+  size_t mark = s.screen.size();
+  s.type("GET_VERSION\r", PROMPT);
+  EXPECT_EQ(s.screen.substr(mark), "GET_VERSION\r\nZENOTAR simulator zenotar-sim " ZENOTAR_VERSION "\r\n" + PROMPT);
 
-  mark = screen.size();
-  type_keys(terminal, "GET_SAT_POS ISS 3 60\r");
-  ASSERT_TRUE(read_until(terminal, &screen, PROMPT, mark));
-  std::string shown = screen.substr(mark);
+  mark = s.screen.size();
+  s.type("GET_SAT_POS ISS 3 60\r", PROMPT);
+  std::string shown = s.screen.substr(mark);
   EXPECT_EQ(shown.substr(0, 22), "GET_SAT_POS ISS 3 60\r\n");
   EXPECT_NE(shown.find("time=2008-09-20T12:25:40Z sat=25544 lat=51.46 lon=160.13 alt=355.1 "),
             std::string::npos);
   EXPECT_NE(shown.find("time=2008-09-20T12:27:40Z sat=25544 "), std::string::npos);
   EXPECT_EQ(shown.substr(shown.size() - PROMPT.size() - 4), "\r\n\r\n" + PROMPT);
 
-  type_keys(terminal, "quit\r");
-  int status = -1;
-  waitpid(client, &status, 0);
-  EXPECT_TRUE(WIFEXITED(status));
-  EXPECT_EQ(WEXITSTATUS(status), 0);
-  close(terminal);
+  s.type("quit\r");
+  EXPECT_EQ(s.finish(), 0);
   EXPECT_EQ(stop_sim(&sim, SIGTERM), 0);
   unlink(tle.c_str());
 }
@@ -171,7 +165,7 @@ TEST(Sim, ATrackAfterAStallNeverRepeatsATime) {
   std::string tle = temporary_file(ISS_2008_TLE);
   SimProcess sim;
   ASSERT_TRUE(start_sim(&sim, {"--tle", tle, "--time", "2008-09-20T12:25:40Z"}));
-  int fd = connect_loopback(sim.port);
+  int fd = loopback_connected(sim.port);
   send(fd, "ZENOTAR TRACK ISS 8", 20, 0);
   std::string datagram;
   ASSERT_TRUE(receive_datagram(fd, &datagram, 5000));
@@ -194,7 +188,7 @@ TEST(Sim, ATrackAfterAStallNeverRepeatsATime) {
 TEST(Sim, StopsWhileAFloodIsBeingAnswered) {
   SimProcess sim;
   ASSERT_TRUE(start_sim(&sim, {"--time", "2019-11-27T02:00:00Z"}));
-  int fd = connect_loopback(sim.port);
+  int fd = loopback_connected(sim.port);
   const std::string costly = std::string("ZENOTAR PASSES AKEBONO 168") + '\0';
   for (int i = 0; i < 1000; ++i)
     send(fd, costly.data(), costly.size(), 0);

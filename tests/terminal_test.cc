@@ -22,12 +22,13 @@
 #include "tests/reference.h"
 #include "tests/run_client.h"
 #include "tests/script_server.h"
+#include "tests/terminal_session.h"
 
 namespace {
 
 #if ZENOTAR_EDITING
 
-const std::string PROMPT = "Enter command, or QUIT to exit >> ";
+const std::string PROMPT = CLIENT_PROMPT;
 
 /// The modes the terminal starts with: the defaults, with two that the
 /// editor's own idea of a cooked terminal would turn back on (icrnl, ixon).
@@ -43,48 +44,22 @@ termios starting_modes() {
   return modes;
 }
 
-bool same_modes(const termios& a, const termios& b) {
-  return a.c_iflag == b.c_iflag && a.c_oflag == b.c_oflag && a.c_cflag == b.c_cflag &&
-         a.c_lflag == b.c_lflag && memcmp(a.c_cc, b.c_cc, sizeof a.c_cc) == 0;
-}
-
 /// A client in a pseudo-terminal against a scripted server.
-struct Session {
+struct Session : TerminalSession {
   ScriptServer server;
-  int terminal = -1;
-  pid_t client = -1;
-  std::string screen;
   termios modes = starting_modes();
 
   void start(std::vector<Reply> script, Reply otherwise = answer("ok"),
              TerminalOptions options = {}) {
     start_script_server(&server, std::move(script), std::move(otherwise));
     options.modes = &modes;
-    client = start_in_terminal(server.port, &terminal, options);
-    ASSERT_TRUE(read_until(terminal, &screen, PROMPT, 0)) << screen;
-  }
-  /// Types keys once the editor reads, and waits for text to appear after them.
-  void type(const std::string& keys, const std::string& awaited = "") {
-    size_t mark = screen.size();
-    type_keys(terminal, keys);
-    if (!awaited.empty()) {
-      ASSERT_TRUE(read_until(terminal, &screen, awaited, mark)) << screen.substr(mark);
-    }
-  }
-  /// Writes keys at once, whatever the terminal's mode.
-  void press(const std::string& keys) {
-    ASSERT_EQ(write(terminal, keys.data(), keys.size()), static_cast<ssize_t>(keys.size()));
+    TerminalSession::start(server.port, options);
   }
   /// Waits for the client to end; its status as the shell sees it.
   int finish() {
-    int status = -1;
-    waitpid(client, &status, 0);
-    termios after{};
-    tcgetattr(terminal, &after);
-    modes_restored = same_modes(after, modes);
-    close(terminal);
+    int status = TerminalSession::finish();
     stop_script_server(&server);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    return status;
   }
   /// The requests after the probe.
   std::vector<std::string> requests() {
@@ -93,15 +68,7 @@ struct Session {
       all.erase(all.begin());
     return all;
   }
-  bool modes_restored = false;
 };
-
-/// Waits until the server has had count requests.
-bool server_has(ScriptServer* server, size_t count) {
-  for (int i = 0; i < 2000 && received_requests(server).size() < count; ++i)
-    usleep(10 * 1000);
-  return received_requests(server).size() >= count;
-}
 
 struct WayOut {
   const char* name;
@@ -134,7 +101,7 @@ TEST(Terminal, ModesAreRestoredWhateverEndsTheClient) {
       s.type(way.keys);
     } else {
       s.type("");  // the editor holds the terminal
-      kill(s.client, way.signal_number);
+      kill(s.pid, way.signal_number);
     }
     EXPECT_EQ(s.finish(), way.status);
     EXPECT_TRUE(s.modes_restored);
@@ -188,15 +155,15 @@ TEST(Terminal, CtrlCEndsTheWaitForAnAnswerAndTheSessionGoesOn) {
            {{ScriptStep::SEND, "first\n"}, {ScriptStep::PAUSE, "", 3000}, {ScriptStep::SEND, "\x1A"}},
            answer("ok")});
   s.type("GET_VERSION\r");  // never answered
-  ASSERT_TRUE(server_has(&s.server, 2));
+  ASSERT_TRUE(wait_for_requests(&s.server, 2));
   s.press("\x03");
-  ASSERT_TRUE(read_until(s.terminal, &s.screen, "Interrupted\r\n" + PROMPT, 0)) << s.screen;
+  ASSERT_TRUE(s.wait_for("Interrupted\r\n" + PROMPT)) << s.screen;
   // Beyond the ten seconds the silent command would have waited: no late word of it.
   s.type("ZENOTAR TRACK SLOW\r", "tick 11\r\n\r\n" + PROMPT);
   s.type("GET_SAT_POS X\r", "first\r\n");
   s.press("\x03");
   size_t mark = s.screen.size();
-  ASSERT_TRUE(read_until(s.terminal, &s.screen, "Interrupted\r\n" + PROMPT, mark)) << s.screen;
+  ASSERT_TRUE(s.wait_for("Interrupted\r\n" + PROMPT, mark)) << s.screen;
   EXPECT_EQ(s.screen.substr(mark).find("\r\n"), 2u) << "the stream ends with its newline";
   s.type("GET_TIME\r", "ok\r\n");
   s.type("quit\r");
@@ -248,10 +215,7 @@ TEST(Terminal, CtrlDEndsWithANewline) {
   Session s;
   s.start({answer("v1")});
   s.type("\x04");
-  char rest[256];
-  ssize_t got;
-  while ((got = read(s.terminal, rest, sizeof rest)) > 0)  // to the end: EIO once it is gone
-    s.screen.append(rest, static_cast<size_t>(got));
+  s.read_to_end();
   EXPECT_EQ(s.finish(), 0);
   ASSERT_GE(s.screen.size(), 2u);
   EXPECT_EQ(s.screen.substr(s.screen.size() - 2), "\r\n");
@@ -272,7 +236,7 @@ TEST(Terminal, WithoutLibeditItSaysSoAndReadsLines) {
   EXPECT_EQ(s.screen.find("Line editing is off: ", s.screen.find("Line editing") + 1),
             std::string::npos) << "said once";
   s.press("GET_TIME\n");
-  ASSERT_TRUE(read_until(s.terminal, &s.screen, "ok", 0));
+  ASSERT_TRUE(s.wait_for("ok"));
   s.press("quit\n");
   EXPECT_EQ(s.finish(), 0);
   unlink((dir + "/libedit.so.2").c_str());

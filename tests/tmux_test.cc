@@ -15,12 +15,14 @@
 #include "tests/reference.h"
 #include "tests/run_client.h"
 #include "tests/script_server.h"
+#include "tests/terminal_session.h"
+#include "tests/wait.h"
 
 namespace {
 
 #if ZENOTAR_EDITING
 
-const std::string PROMPT = "Enter command, or QUIT to exit >> ";
+const std::string PROMPT = CLIENT_PROMPT;
 /// The prompt as a row of the pane shows it, its last blank trimmed.
 const std::string PROMPT_ROW = "Enter command, or QUIT to exit >>";
 
@@ -58,13 +60,10 @@ struct Pane {
   }
   /// Waits until the pane's last non-empty row is last.
   bool wait_for_last_row(const std::string& last) {
-    for (int i = 0; i < 400; ++i) {
+    return wait_until([&] {
       std::vector<std::string> shown = rows();
-      if (!shown.empty() && shown.back() == last)
-        return true;
-      usleep(50 * 1000);
-    }
-    return false;
+      return !shown.empty() && shown.back() == last;
+    });
   }
   /// Starts the client against port, with the services entry, in the pane.
   void start_client(int port) {
@@ -93,12 +92,6 @@ struct Server : ScriptServer {
       stop_script_server(this);
   }
 };
-
-bool server_has(ScriptServer* server, size_t count) {
-  for (int i = 0; i < 2000 && received_requests(server).size() < count; ++i)
-    usleep(10 * 1000);
-  return received_requests(server).size() >= count;
-}
 
 /// text as rows of width columns.
 std::vector<std::string> wrapped(const std::string& text, size_t width) {
@@ -183,7 +176,7 @@ TEST(Tmux, AResizeRedrawsTheLineAtTheNewWidth) {
   }
   pane.key("Enter");
   ASSERT_TRUE(pane.wait_for_last_row(PROMPT_ROW)) << dump(pane.rows());
-  ASSERT_TRUE(server_has(&server, 2));
+  ASSERT_TRUE(wait_for_requests(&server, 2));
   pane.line("quit");
   stop_script_server(&server);
   EXPECT_EQ(received_requests(&server)[1], typed + '\0');

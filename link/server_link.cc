@@ -1,4 +1,7 @@
-// Turning (host, service, protocol) into a connected socket.
+// The client's side of the protocol: turning (host, service, protocol) into
+// a connected socket, and the two exchanges over one.
+
+#include "link/server_link.h"
 
 #include <arpa/inet.h>
 #include <netdb.h>
@@ -9,8 +12,10 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include "link/output.h"
-#include "link/server_link.h"
+#include "link/exchange.h"
+#include "link/session_ports.h"
+#include "term/output.h"
+#include "term/report.h"
 
 namespace {
 
@@ -41,7 +46,7 @@ bool lookup_address(const char* host, in_addr* address) {
 
 /// Prints one set-up diagnostic line on standard output.
 int fail(const char* line) {
-  output_string(line);
+  output_own_string(line);
   return -1;
 }
 
@@ -65,6 +70,20 @@ void hint_protocols(const char* protocol) {
   report_error(line);
 }
 
+/// Opens the socket of one exchange, made ready for a stream where asked,
+/// and sends command on it; exits 255 when no socket can be set up.
+int open_and_send(const char* host, const char* command, bool stream) {
+  int fd = open_exchange_socket(host);
+  if (fd < 0)
+    exit_client(255);
+  if (stream)
+    prepare_stream_socket(fd);
+  // The outcome of the send is not examined: a lost request shows as no answer.
+  ssize_t sent = send(fd, command, strlen(command) + 1, 0);
+  (void)sent;
+  return fd;
+}
+
 }  // namespace
 
 int open_endpoint(const char* host, const char* service, const char* protocol) {
@@ -81,8 +100,8 @@ int open_endpoint(const char* host, const char* service, const char* protocol) {
   }
 
   if (!lookup_address(host, &address.sin_addr)) {
-    output_string("Can't get host: \"");
-    output_string(host);
+    output_own_string("Can't get host: \"");
+    output_own_string(host);
     return fail("\".\n");
   }
 
@@ -92,7 +111,7 @@ int open_endpoint(const char* host, const char* service, const char* protocol) {
     return -1;
   }
 
-  int type = strcmp(protocol, "udp") == 0 ? SOCK_DGRAM : SOCK_STREAM;
+  int type = strcmp(protocol, SERVICE_PROTOCOL) == 0 ? SOCK_DGRAM : SOCK_STREAM;
   int fd = socket(AF_INET, type | SOCK_CLOEXEC, proto->p_proto);
   if (fd < 0)
     return fail("Can't get socket.\n");
@@ -102,4 +121,17 @@ int open_endpoint(const char* host, const char* service, const char* protocol) {
     return fail("Can't connect to socket.\n");
   }
   return fd;
+}
+
+const char* exchange_single(const char* host, const char* command) {
+  int fd = open_and_send(host, command, false);
+  const char* text = receive_single(fd, REPLY_WAIT_SECONDS * 1000);
+  close(fd);
+  return text;
+}
+
+void exchange_stream(const char* host, const char* command) {
+  int fd = open_and_send(host, command, true);
+  receive_stream(fd, REPLY_WAIT_SECONDS * 1000);
+  close(fd);
 }

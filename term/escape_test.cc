@@ -1,4 +1,4 @@
-#include "link/output.h"
+#include "term/escape.h"
 
 #include <string>
 
@@ -7,12 +7,6 @@
 #include "tests/capture.h"
 
 namespace {
-
-std::string escaped(const std::string& text) {
-  std::string out(text.size() * 4, '\0');
-  out.resize(escape_for_terminal(text.data(), text.size(), out.data()));
-  return out;
-}
 
 struct EscapeCase {
   const char* name;
@@ -46,39 +40,6 @@ TEST(EscapeForTerminal, TableOfCases) {
   for (const EscapeCase& c : cases) {
     SCOPED_TRACE(c.name);
     EXPECT_EQ(escaped(c.text), c.shown);
-  }
-}
-
-TEST(OutputText, ExactBytesUnlessTerminal) {
-  std::string text = "a\x1b[31mred\xff\n";
-  EXPECT_EQ(capture_output([&] { output_text(text.data(), text.size()); }, false), text);
-  EXPECT_EQ(capture_output([&] { output_text(text.data(), text.size()); }, true),
-            "a\\x1B[31mred\\xFF\n");
-}
-
-TEST(OutputText, LongTerminalTextKeepsUtf8AcrossSlices) {
-  std::string text;
-  for (int i = 0; i < 5000; ++i)
-    text += "\xe2\x86\x92\x1b";
-  std::string expected;
-  for (int i = 0; i < 5000; ++i)
-    expected += "\xe2\x86\x92\\x1B";
-  EXPECT_EQ(capture_output([&] { output_text(text.data(), text.size()); }, true), expected);
-}
-
-}  // namespace
-
-namespace {
-
-TEST(OutputText, SlicesMatchTheWholeTextWhereverTheyFall) {
-  // A valid character followed by stray continuation bytes, at every offset
-  // around the first slice boundary.
-  for (size_t offset = 1016; offset < 1030; ++offset) {
-    std::string text = std::string(offset, 'a') + "\xF2\x97\x97\x97\x97\x97\xE2\x86\x92" +
-                       std::string(2000, 'b');
-    SCOPED_TRACE(offset);
-    EXPECT_EQ(capture_output([&] { output_text(text.data(), text.size()); }, true),
-              escaped(text));
   }
 }
 
