@@ -5,21 +5,24 @@
 #include <netinet/in.h>
 #include <poll.h>
 #include <stdlib.h>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
-#include <time.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
 
-#include "term/output.h"
-#include "term/report.h"
 #include "link/server_link.h"
+#include "term/output.h"
 #include "tests/capture.h"
+#include "tests/loopback.h"
+#include "tests/run_client.h"
 #include "tests/script_server.h"
+#include "tests/wait.h"
 
 namespace {
 
@@ -41,12 +44,7 @@ class ExchangeTest : public testing::Test {
   }
   /// A socket connected to the server with command already sent on it.
   int send_to_server(const std::string& command) {
-    int fd = socket(AF_INET, SOCK_DGRAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(static_cast<uint16_t>(server.port));
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    int fd = loopback_connected(server.port);
     send(fd, command.c_str(), command.size() + 1, 0);
     return fd;
   }
@@ -151,17 +149,28 @@ TEST_F(ExchangeTest, BurstOfDatagramsArrivesWholeAndInOrder) {
 
 TEST_F(ExchangeTest, LostDatagramsAreCountedOnce) {
   const int count = 400;
+  std::atomic<bool> burst_sent{false};
+  std::atomic<int> fd{-1};
   Reply reply;
   for (int i = 0; i < count; ++i)
     reply.push_back({ScriptStep::SEND, "line\n"});
-  reply.push_back({ScriptStep::PAUSE, "", 600});
+  // The end mark only once the reader has emptied the queue, so that it is
+  // not dropped with the lines.
+  reply.push_back({ScriptStep::CALL, "", 0, [&] {
+                     burst_sent = true;
+                     wait_until([&] {
+                       int queued = 1;
+                       return ioctl(fd, FIONREAD, &queued) == 0 && queued == 0;
+                     });
+                   }});
   reply.push_back({ScriptStep::SEND, "\x1A"});
   serve({reply});
-  int fd = send_to_server("GET_SAT_POS ISS");
-  prepare_stream_socket(fd);
   int tiny = 1;  // the kernel's smallest queue: a reader that falls behind
+  fd = loopback_connected(server.port);
+  prepare_stream_socket(fd);
   setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &tiny, sizeof tiny);
-  usleep(300 * 1000);  // the burst is sent while nobody reads
+  send(fd, "GET_SAT_POS ISS", 16, 0);
+  ASSERT_TRUE(wait_until([&] { return burst_sent.load(); }));  // sent while nobody reads
   testing::internal::CaptureStderr();
   std::string printed = capture_output([&] { receive_stream(fd, 5000); });
   std::string said = testing::internal::GetCapturedStderr();
@@ -189,32 +198,31 @@ TEST_F(ExchangeTest, SilenceEndsTheWait) {
   close(fd);
 }
 
-double seconds_now() {
-  timespec now;
-  clock_gettime(CLOCK_MONOTONIC, &now);
-  return static_cast<double>(now.tv_sec) + now.tv_nsec / 1e9;
-}
-
 TEST_F(ExchangeTest, PacedStreamShowsEachDatagramBeforeTheNext) {
-  serve({{{ScriptStep::SEND, "first\n"},
-          {ScriptStep::PAUSE, "", 800},
-          {ScriptStep::SEND, "second\n"},
-          {ScriptStep::SEND, "\x1A"}}});
+  // The server sends the second line only once the first has been shown,
+  // or after a long wait if it never is.
   int pipe_fds[2];
   ASSERT_EQ(pipe(pipe_fds), 0);
+  std::string shown;
+  bool first_shown_before_second = false;
+  serve({{{ScriptStep::SEND, "first\n"},
+          {ScriptStep::CALL, "", 0, [&] {
+             first_shown_before_second = wait_until([&] {
+               pollfd ready = {pipe_fds[0], POLLIN, 0};
+               return poll(&ready, 1, 0) == 1;
+             });
+           }},
+          {ScriptStep::SEND, "second\n"},
+          {ScriptStep::SEND, "\x1A"}}});
   output_init(pipe_fds[1], false);
-  double started = seconds_now();
   std::thread client([] { exchange_stream(SERVER_HOST, "ZENOTAR TRACK ISS"); output_flush(); });
-  char buffer[64];
-  ssize_t got = read(pipe_fds[0], buffer, sizeof buffer);
-  double first_seen = seconds_now() - started;
   client.join();
   output_init(1, false);
-  close(pipe_fds[0]);
   close(pipe_fds[1]);
-  ASSERT_GT(got, 0);
-  EXPECT_EQ(std::string(buffer, static_cast<size_t>(got)), "first\n");
-  EXPECT_LT(first_seen, 0.6);
+  shown = read_to_end(pipe_fds[0]);
+  close(pipe_fds[0]);
+  EXPECT_TRUE(first_shown_before_second);
+  EXPECT_EQ(shown, "first\nsecond\n\n");
 }
 
 using ExchangeDeathTest = ExchangeTest;

@@ -9,18 +9,17 @@
 
 #include "link/server_link.h"
 #include "tests/capture.h"
-#include "tests/script_server.h"
+#include "tests/loopback.h"
 
 namespace {
 
 struct EndpointCase {
   const char* name;
   std::string host, service, protocol;
-  bool opens;
-  int socket_type;      // when it opens
-  int peer_port;        // when it opens; 0: not checked
-  std::string printed;  // diagnostics on standard output
-  std::string hinted = "";  // on standard error
+  int opens = 0;            ///< the socket type it opens (SOCK_DGRAM, SOCK_STREAM); 0: none
+  int peer_port = 0;        ///< where it opens; 0: not checked
+  std::string printed = ""; ///< diagnostics on standard output
+  std::string hinted = "";  ///< on standard error
 };
 
 int peer_port(int fd) {
@@ -38,15 +37,9 @@ int socket_type(int fd) {
 }
 
 int tcp_listener(int* port) {
-  int fd = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+  int fd = loopback_bound(SOCK_STREAM);
   listen(fd, 1);
-  socklen_t size = sizeof address;
-  getsockname(fd, reinterpret_cast<sockaddr*>(&address), &size);
-  *port = ntohs(address.sin_port);
+  *port = local_port(fd);
   return fd;
 }
 
@@ -56,32 +49,42 @@ TEST(OpenEndpoint, TableOfCases) {
   std::string tcp_port = std::to_string(listening_port);
   std::string free_port = std::to_string(unused_port());
   const EndpointCase cases[] = {
-      {"services entry", "localhost", "domain", "udp", true, SOCK_DGRAM, 53, ""},
-      {"numeric service", "localhost", "40001", "udp", true, SOCK_DGRAM, 40001, ""},
-      {"numeric, low 16 bits kept", "localhost", "65537", "udp", true, SOCK_DGRAM, 1, ""},
-      {"dotted host", "127.0.0.1", free_port, "udp", true, SOCK_DGRAM, 0, ""},
-      {"udp connects where nothing listens", "localhost", free_port, "udp", true, SOCK_DGRAM,
-       0, ""},
-      {"tcp gives a stream socket", "localhost", tcp_port, "tcp", true, SOCK_STREAM,
-       listening_port, ""},
-      {"unknown service", "localhost", "no-such-service", "udp", false, 0, 0,
-       "Can't get services\n",
-       "zenotar-client: no \"no-such-service\" entry for udp in the services database; add a "
-       "line \"no-such-service <port>/udp\" to /etc/services\n"},
-      {"service 0", "localhost", "0", "udp", false, 0, 0, "Can't get services\n"},
-      {"service 65536", "localhost", "65536", "udp", false, 0, 0, "Can't get services\n"},
-      {"unresolvable host", "bad host", "40001", "udp", false, 0, 0,
-       "Can't get host: \"bad host\".\n"},
-      {"no dotted address", "999.1.1.1", "40001", "udp", false, 0, 0,
-       "Can't get host: \"999.1.1.1\".\n"},
-      {"service checked before host", "bad host", "no-such-service", "tcp", false, 0, 0,
-       "Can't get services\n",
-       "zenotar-client: no \"no-such-service\" entry for tcp in the services database; add a "
-       "line \"no-such-service <port>/tcp\" to /etc/services\n"},
-      {"unknown protocol", "localhost", "40001", "no-such-protocol", false, 0, 0, "",
-       "zenotar-client: no \"no-such-protocol\" entry in the protocols database (/etc/protocols)\n"},
-      {"tcp connect refused", "localhost", free_port, "tcp", false, 0, 0,
-       "Can't connect to socket.\n"},
+      {.name = "services entry", .host = "localhost", .service = "domain", .protocol = "udp",
+       .opens = SOCK_DGRAM, .peer_port = 53},
+      {.name = "numeric service", .host = "localhost", .service = "40001", .protocol = "udp",
+       .opens = SOCK_DGRAM, .peer_port = 40001},
+      {.name = "numeric, low 16 bits kept", .host = "localhost", .service = "65537",
+       .protocol = "udp", .opens = SOCK_DGRAM, .peer_port = 1},
+      {.name = "dotted host", .host = "127.0.0.1", .service = free_port, .protocol = "udp",
+       .opens = SOCK_DGRAM},
+      {.name = "udp connects where nothing listens", .host = "localhost", .service = free_port,
+       .protocol = "udp", .opens = SOCK_DGRAM},
+      {.name = "tcp gives a stream socket", .host = "localhost", .service = tcp_port,
+       .protocol = "tcp", .opens = SOCK_STREAM, .peer_port = listening_port},
+      {.name = "unknown service", .host = "localhost", .service = "no-such-service",
+       .protocol = "udp", .printed = "Can't get services\n",
+       .hinted =
+           "zenotar-client: no \"no-such-service\" entry for udp in the services database; add a "
+           "line \"no-such-service <port>/udp\" to /etc/services\n"},
+      {.name = "service 0", .host = "localhost", .service = "0", .protocol = "udp",
+       .printed = "Can't get services\n"},
+      {.name = "service 65536", .host = "localhost", .service = "65536", .protocol = "udp",
+       .printed = "Can't get services\n"},
+      {.name = "unresolvable host", .host = "bad host", .service = "40001", .protocol = "udp",
+       .printed = "Can't get host: \"bad host\".\n"},
+      {.name = "no dotted address", .host = "999.1.1.1", .service = "40001", .protocol = "udp",
+       .printed = "Can't get host: \"999.1.1.1\".\n"},
+      {.name = "service checked before host", .host = "bad host", .service = "no-such-service",
+       .protocol = "tcp", .printed = "Can't get services\n",
+       .hinted =
+           "zenotar-client: no \"no-such-service\" entry for tcp in the services database; add a "
+           "line \"no-such-service <port>/tcp\" to /etc/services\n"},
+      {.name = "unknown protocol", .host = "localhost", .service = "40001",
+       .protocol = "no-such-protocol",
+       .hinted = "zenotar-client: no \"no-such-protocol\" entry in the protocols database "
+           "(/etc/protocols)\n"},
+      {.name = "tcp connect refused", .host = "localhost", .service = free_port, .protocol = "tcp",
+       .printed = "Can't connect to socket.\n"},
   };
   for (const EndpointCase& c : cases) {
     SCOPED_TRACE(c.name);
@@ -92,12 +95,12 @@ TEST(OpenEndpoint, TableOfCases) {
     });
     EXPECT_EQ(printed, c.printed);
     EXPECT_EQ(testing::internal::GetCapturedStderr(), c.hinted);
-    if (!c.opens) {
+    if (c.opens == 0) {
       EXPECT_EQ(fd, -1);
       continue;
     }
     ASSERT_GE(fd, 0);
-    EXPECT_EQ(socket_type(fd), c.socket_type);
+    EXPECT_EQ(socket_type(fd), c.opens);
     if (c.peer_port != 0) {
       EXPECT_EQ(peer_port(fd), c.peer_port);
     }

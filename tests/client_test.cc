@@ -185,13 +185,14 @@ const std::string NO_ANSWER = "No answer from ZENOTAR server within 10 seconds\n
 /// what the client must then show and how it must end.
 struct Fault {
   const char* name;
-  std::vector<Reply> script;  // from the probe on; empty: no server at all
-  std::string input;
-  ClientOptions options;
-  int status;
-  std::string out, err;
-  size_t requests = 0;  // how many the server must have had; 0: not checked
-  double at_least_seconds = 0, at_most_seconds = 30;
+  std::vector<Reply> script = {};  ///< from the probe on; empty: no server at all
+  std::string input = "";
+  ClientOptions options = {};
+  int status = 0;
+  std::string out = "", err = "";
+  size_t requests = 0;  ///< how many the server must have had; 0: not checked
+  double at_least_seconds = 0;  ///< it must have waited out the answer's wait
+  double at_most_seconds = 30;  ///< it must not have: it ends at once
 };
 
 struct FaultRun {
@@ -235,40 +236,55 @@ TEST(Faults, TableOfFaults) {
   stderr_closed.close_stderr = true;
   const std::string start = BANNER + PROMPT;
   const std::vector<Fault> faults = {
-      {"server absent at start", {}, "GET_VERSION\n", {}, 1, "", REFUSED},
-      {"server gone after the probe", {probe, {{ScriptStep::SEND, "a"}, {ScriptStep::CLOSE}}},
-       "A\n", later_b, 1, start + "a\n" + PROMPT, REFUSED},
-      {"server gone in the middle of a stream",
-       {probe, {{ScriptStep::SEND, "part\n"}, {ScriptStep::CLOSE}}}, "GET_SAT_POS ISS\nB\n", {}, 1,
-       start + "part\n\n" + PROMPT, NO_ANSWER + REFUSED, 0, 9.5},
-      {"silent at the probe", {silence()}, "GET_VERSION\n", {}, 1, "", NO_ANSWER, 1, 9.5},
-      {"silent after the probe", {probe, silence(), {{ScriptStep::SEND, "part"}}, answer("b")},
-       "A\nGET_SAT_POS ISS\nB\n", {}, 0, start + PROMPT + "part\n" + PROMPT + "b\n" + PROMPT,
-       NO_ANSWER + NO_ANSWER, 4, 19},
-      {"datagrams from another local port",
-       {probe, {{ScriptStep::SEND_FROM_STRANGER, "intruder"}, {ScriptStep::SEND, "real"}},
-        {{ScriptStep::SEND_FROM_STRANGER, "x"}, {ScriptStep::SEND, "s\n"},
-         {ScriptStep::SEND_FROM_STRANGER, "\x1A"}, {ScriptStep::SEND, "\x1A"}}},
-       "A\nGET_SAT_POS ISS\n", {}, 0, start + "real\n" + PROMPT + "s\n\n" + PROMPT, ""},
-      {"a 65,507-byte answer", {probe, answer(big)}, "A\n", {}, 0, start + big + "\n" + PROMPT, ""},
-      {"a burst of answers",
-       {probe, stream(burst),
-        {{ScriptStep::SEND, "one"}, {ScriptStep::SEND, "two"}, {ScriptStep::SEND, "three"}},
-        answer("b")},
-       "GET_SAT_POS ISS 5000\nA\nB\n", {}, 0,
-       start + burst_shown + "\n" + PROMPT + "one\n" + PROMPT + "b\n" + PROMPT, ""},
-      {"standard output: its reader gone", {probe}, "A\n", reader_gone, 128 + SIGPIPE, "", "", 0, 0, 5},
-      {"standard output: its reader gone, SIGPIPE ignored", {probe}, "A\n", reader_gone_ignored, 1,
-       "", "Can't write to standard output: Broken pipe\n", 0, 0, 5},
-      {"standard output on /dev/full", {probe}, "GET_VERSION\n", full, 1, "",
-       "Can't write to standard output: No space left on device\n", 0, 0, 5},
-      {"standard input closed", {probe}, "", stdin_closed, 0, start,
-       "Can't read standard input: Bad file descriptor\n", 1, 0, 5},
-      {"standard input a directory", {probe}, "", stdin_directory, 0, start,
-       "Can't read standard input: Is a directory\n", 1, 0, 5},
+      {.name = "server absent at start", .input = "GET_VERSION\n", .status = 1, .err = REFUSED},
+      {.name = "server gone after the probe",
+       .script = {probe, {{ScriptStep::SEND, "a"}, {ScriptStep::CLOSE}}},
+       .input = "A\n", .options = later_b, .status = 1, .out = start + "a\n" + PROMPT,
+       .err = REFUSED},
+      {.name = "server gone in the middle of a stream",
+       .script = {probe, {{ScriptStep::SEND, "part\n"}, {ScriptStep::CLOSE}}},
+       .input = "GET_SAT_POS ISS\nB\n", .status = 1, .out = start + "part\n\n" + PROMPT,
+       .err = NO_ANSWER + REFUSED, .at_least_seconds = 9.5},
+      {.name = "silent at the probe", .script = {silence()}, .input = "GET_VERSION\n",
+       .status = 1, .err = NO_ANSWER, .requests = 1, .at_least_seconds = 9.5},
+      {.name = "silent after the probe",
+       .script = {probe, silence(), {{ScriptStep::SEND, "part"}}, answer("b")},
+       .input = "A\nGET_SAT_POS ISS\nB\n", .status = 0,
+       .out = start + PROMPT + "part\n" + PROMPT + "b\n" + PROMPT, .err = NO_ANSWER + NO_ANSWER,
+       .requests = 4, .at_least_seconds = 19},
+      {.name = "datagrams from another local port",
+       .script = {probe,
+                  {{ScriptStep::SEND_FROM_STRANGER, "intruder"}, {ScriptStep::SEND, "real"}},
+                  {{ScriptStep::SEND_FROM_STRANGER, "x"}, {ScriptStep::SEND, "s\n"},
+                   {ScriptStep::SEND_FROM_STRANGER, "\x1A"}, {ScriptStep::SEND, "\x1A"}}},
+       .input = "A\nGET_SAT_POS ISS\n", .status = 0,
+       .out = start + "real\n" + PROMPT + "s\n\n" + PROMPT},
+      {.name = "a 65,507-byte answer", .script = {probe, answer(big)}, .input = "A\n",
+       .status = 0, .out = start + big + "\n" + PROMPT},
+      {.name = "a burst of answers",
+       .script = {probe, stream(burst),
+                  {{ScriptStep::SEND, "one"}, {ScriptStep::SEND, "two"}, {ScriptStep::SEND, "three"}},
+                  answer("b")},
+       .input = "GET_SAT_POS ISS 5000\nA\nB\n", .status = 0,
+       .out = start + burst_shown + "\n" + PROMPT + "one\n" + PROMPT + "b\n" + PROMPT},
+      {.name = "standard output: its reader gone", .script = {probe}, .input = "A\n",
+       .options = reader_gone, .status = 128 + SIGPIPE, .at_most_seconds = 5},
+      {.name = "standard output: its reader gone, SIGPIPE ignored", .script = {probe},
+       .input = "A\n", .options = reader_gone_ignored, .status = 1,
+       .err = "Can't write to standard output: Broken pipe\n", .at_most_seconds = 5},
+      {.name = "standard output on /dev/full", .script = {probe}, .input = "GET_VERSION\n",
+       .options = full, .status = 1, .err = "Can't write to standard output: No space left on device\n",
+       .at_most_seconds = 5},
+      {.name = "standard input closed", .script = {probe}, .options = stdin_closed, .status = 0,
+       .out = start, .err = "Can't read standard input: Bad file descriptor\n", .requests = 1,
+       .at_most_seconds = 5},
+      {.name = "standard input a directory", .script = {probe}, .options = stdin_directory,
+       .status = 0, .out = start, .err = "Can't read standard input: Is a directory\n",
+       .requests = 1, .at_most_seconds = 5},
       // "No answer ..." goes nowhere: no socket can have taken descriptor 2.
-      {"standard error closed", {probe, silence()}, "A\nB\n", stderr_closed, 0,
-       start + PROMPT + "ok\n" + PROMPT, "", 3, 9.5},
+      {.name = "standard error closed", .script = {probe, silence()}, .input = "A\nB\n",
+       .options = stderr_closed, .status = 0, .out = start + PROMPT + "ok\n" + PROMPT,
+       .requests = 3, .at_least_seconds = 9.5},
   };
   // The rows run side by side: most of them wait on the bounded wait. Under
   // a wrapper such as valgrind every start is slower.

@@ -73,23 +73,26 @@ struct Session : TerminalSession {
 struct WayOut {
   const char* name;
   std::vector<Reply> script;
-  std::string keys;  ///< typed at the prompt
-  int signal_number;  ///< sent instead, where not 0
-  int status;
+  std::string keys = "";   ///< typed at the prompt
+  int signal_number = 0;   ///< sent instead, where not 0
+  int status = 0;
 };
 
 TEST(Terminal, ModesAreRestoredWhateverEndsTheClient) {
   const Reply probe = answer("v1");
   const WayOut ways[] = {
-      {"a quit word", {probe}, "quit\r", 0, 0},
-      {"Ctrl-D on an empty line", {probe}, "\x04", 0, 0},
-      {"Ctrl-C on an empty line", {probe}, "\x03", 0, 128 + SIGINT},
-      {"SIGTERM", {probe}, "", SIGTERM, 128 + SIGTERM},
-      {"SIGHUP", {probe}, "", SIGHUP, 128 + SIGHUP},
-      {"SIGQUIT", {probe}, "", SIGQUIT, 128 + SIGQUIT},
-      {"SIGINT from outside, on an empty line", {probe}, "", SIGINT, 128 + SIGINT},
-      {"the server gone, found inside an exchange",
-       {probe, {{ScriptStep::SEND, "a"}, {ScriptStep::CLOSE}}}, "A\rB\r", 0, 1},
+      {.name = "a quit word", .script = {probe}, .keys = "quit\r"},
+      {.name = "Ctrl-D on an empty line", .script = {probe}, .keys = "\x04"},
+      {.name = "Ctrl-C on an empty line", .script = {probe}, .keys = "\x03",
+       .status = 128 + SIGINT},
+      {.name = "SIGTERM", .script = {probe}, .signal_number = SIGTERM, .status = 128 + SIGTERM},
+      {.name = "SIGHUP", .script = {probe}, .signal_number = SIGHUP, .status = 128 + SIGHUP},
+      {.name = "SIGQUIT", .script = {probe}, .signal_number = SIGQUIT, .status = 128 + SIGQUIT},
+      {.name = "SIGINT from outside, on an empty line", .script = {probe},
+       .signal_number = SIGINT, .status = 128 + SIGINT},
+      {.name = "the server gone, found inside an exchange",
+       .script = {probe, {{ScriptStep::SEND, "a"}, {ScriptStep::CLOSE}}}, .keys = "A\rB\r",
+       .status = 1},
   };
   rlimit no_core = {0, 0};  // SIGQUIT would leave a core file
   setrlimit(RLIMIT_CORE, &no_core);
