@@ -19,4 +19,14 @@ bool positions_answer(const World& world, Job* job, std::string* line);
 bool states_answer(const World& world, Job* job, std::string* line);
 bool passes_answer(const World& world, Job* job, std::string* line);
 
+/// The line a live track sends for time: a position, or the ERROR line after
+/// which the track ends (then false).
+bool track_line(const World& world, int satellite, double time, std::string* line);
+
+/// One position line: time, satellite, sub-satellite point and look angles.
+std::string position_line(const Position& p, int catalog);
+
+/// The server's name and version.
+std::string version_text();
+
 #endif  // ZENOTAR_SIM_ANSWERS_H_

@@ -63,14 +63,4 @@ struct Answer {
 /// Answers one request datagram at Unix time now, all at once.
 Answer answer_request(const World& world, const char* data, size_t size, double now);
 
-/// The line a live track sends for time: a position, or the ERROR line after
-/// which the track ends (then false).
-bool track_line(const World& world, int satellite, double time, std::string* line);
-
-/// One position line: time, satellite, sub-satellite point and look angles.
-std::string position_line(const Position& p, int catalog);
-
-/// The server's name and version.
-std::string version_text();
-
 #endif  // ZENOTAR_SIM_COMMANDS_H_

@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include "sim/answers.h"
 #include "sim/passes.h"
 #include "sim/text.h"
 #include "tests/reference_elements.h"

@@ -11,6 +11,7 @@
 #include <sstream>
 
 #include "sim/sgp4_constants.h"
+#include "sim/sgp4_init.h"
 #include "sim/text.h"
 
 namespace {

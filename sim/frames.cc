@@ -5,6 +5,8 @@
 
 #include <math.h>
 
+#include "sim/sgp4_init.h"
+
 namespace {
 
 constexpr double PI = 3.14159265358979323846;

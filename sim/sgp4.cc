@@ -5,6 +5,7 @@
 
 
 #include "sim/sgp4_constants.h"
+#include "sim/sgp4_deep.h"
 
 using namespace sgp4;
 

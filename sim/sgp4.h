@@ -60,9 +60,6 @@ struct StateVector {
   double v[3];
 };
 
-/// Derives model from elements and checks it at epoch; SGP4_OK when usable.
-Sgp4Error sgp4_init(const MeanElements& elements, Sgp4Model* model);
-
 /// Propagates to minutes after epoch; SGP4_OK with state, or the error.
 Sgp4Error sgp4_propagate(const Sgp4Model& model, double minutes, StateVector* state,
                          ResonanceCache* cache);
@@ -70,41 +67,17 @@ Sgp4Error sgp4_propagate(const Sgp4Model& model, double minutes, StateVector* st
 /// A short English description of error.
 const char* sgp4_error_text(Sgp4Error error);
 
-/// Greenwich mean sidereal time (IAU-1982) in radians at a Julian date (UT1).
-double gmst_of_jd(double jd);
-
 /// Radius of the Earth in WGS-72, km, as SGP4 measures it.
 inline constexpr double SGP4_EARTH_RADIUS_KM = 6378.135;
-
-// The deep-space parts, in sgp4_deep.cc.
-
-/// Sets up the lunar-solar and resonance terms of a deep-space orbit.
-void deep_space_init(Sgp4Model* model);
 
 /// The mean elements a deep-space orbit drifts to by minutes after epoch.
 struct DeepMean {
   double em, argpm, inclm, mm, nodem, nm;
 };
 
-/// Adds the deep-space secular and resonance effects to mean.
-void deep_space_secular(const Sgp4Model& model, double minutes, DeepMean* mean,
-                        ResonanceCache* cache);
-
-// The resonances, in sgp4_resonance.cc.
-
-/// Finds whether the orbit is near a resonance and sets up its terms.
-void resonance_init(Sgp4Model* model);
-
-/// Integrates the resonance to minutes after epoch: mean motion and anomaly.
-void resonance_integrate(const Sgp4Model& model, double minutes, DeepMean* mean,
-                         ResonanceCache* cache);
-
 /// The osculating angles after the long-period lunar-solar periodics.
 struct Periodic {
   double ep, inclp, nodep, argpp, mp;
 };
-
-/// Adds the lunar-solar periodics at minutes to p.
-void deep_space_periodics(const DeepSpace& ds, double minutes, Periodic* p);
 
 #endif  // ZENOTAR_SIM_SGP4_H_

@@ -3,8 +3,9 @@
 // resonances with the Earth's rotation are in sgp4_resonance.cc.
 
 
-#include "sim/sgp4.h"
+#include "sim/sgp4_deep.h"
 #include "sim/sgp4_constants.h"
+#include "sim/sgp4_resonance.h"
 
 using namespace sgp4;
 

@@ -1,8 +1,9 @@
 // SGP4's set-up: from the mean elements of a set to the coefficients of its
 // drag and gravity terms, and the deep-space terms for long periods.
 
-#include "sim/sgp4.h"
+#include "sim/sgp4_init.h"
 #include "sim/sgp4_constants.h"
+#include "sim/sgp4_deep.h"
 
 using namespace sgp4;
 

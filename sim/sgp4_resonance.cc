@@ -3,7 +3,7 @@
 // on the mean motion and longitude is integrated from epoch in 720-minute
 // steps.
 
-#include "sim/sgp4.h"
+#include "sim/sgp4_resonance.h"
 #include "sim/sgp4_constants.h"
 
 using namespace sgp4;

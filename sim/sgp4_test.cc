@@ -2,7 +2,7 @@
 // tcppver.out, read from the installed python3-sgp4), state by state, and
 // its failures against the error codes the reference gives.
 
-#include "sim/sgp4.h"
+#include "sim/sgp4_init.h"
 
 #include <math.h>
 #include <stdio.h>

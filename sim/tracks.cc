@@ -9,6 +9,7 @@
 #include <math.h>
 #include <sys/socket.h>
 
+#include "sim/answers.h"
 #include "sim/text.h"
 
 namespace {
