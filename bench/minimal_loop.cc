@@ -17,12 +17,14 @@
 #include <sys/time.h>
 #include <unistd.h>
 
-static char datagram[65508];
+#include "protocol/protocol.h"
+
+static char datagram[MAX_DATAGRAM + 1];
 
 static int open_socket() {
-  const servent* service = getservbyname("zenotar", "udp");
+  const servent* service = getservbyname(SERVICE_NAME, SERVICE_PROTOCOL);
   const hostent* host = gethostbyname("localhost");
-  const protoent* proto = getprotobyname("udp");
+  const protoent* proto = getprotobyname(SERVICE_PROTOCOL);
   if (service == nullptr || host == nullptr || proto == nullptr)
     return -1;
   sockaddr_in address;
@@ -57,7 +59,7 @@ int main(int argc, char** argv) {
       if (got < 0)
         break;
       datagram[got] = '\0';
-      if (stream && got > 0 && datagram[0] == 0x1A)
+      if (stream && got > 0 && datagram[0] == STREAM_END_MARK)
         break;
       fputs(datagram, stdout);
       if (!stream)

@@ -31,13 +31,11 @@
 #include <thread>
 #include <vector>
 
-namespace {
+#include "protocol/protocol.h"
+#include "tests/loopback.h"
+#include "tests/wait.h"
 
-double now() {
-  timespec t;
-  clock_gettime(CLOCK_MONOTONIC, &t);
-  return static_cast<double>(t.tv_sec) + t.tv_nsec / 1e9;
-}
+namespace {
 
 double median(std::vector<double> values) {
   std::sort(values.begin(), values.end());
@@ -81,11 +79,11 @@ void send_stream(Responder* r, const sockaddr_in& peer, long count, size_t size)
       break;
     sent += done;
   }
-  sendto(r->fd, "\x1A", 1, 0, reinterpret_cast<const sockaddr*>(&peer), sizeof peer);
+  sendto(r->fd, &STREAM_END_MARK, 1, 0, reinterpret_cast<const sockaddr*>(&peer), sizeof peer);
 }
 
 void respond(Responder* r) {
-  static char request[65536];
+  static char request[MAX_DATAGRAM + 1];
   while (!r->stopping) {
     pollfd ready = {r->fd, POLLIN, 0};
     if (poll(&ready, 1, 50) <= 0)
@@ -97,13 +95,13 @@ void respond(Responder* r) {
     if (got < 0)
       continue;
     request[got] = '\0';
-    double arrived = now();
+    double arrived = monotonic_seconds();
     long count;
     size_t datagram_size;
     if (sscanf(request, "GET_SAT_POS BENCH %ld %zu", &count, &datagram_size) == 2) {
       r->stream_asked = arrived;
       send_stream(r, peer, count, datagram_size);
-      r->stream_sent = now();
+      r->stream_sent = monotonic_seconds();
       continue;
     }
     if (strcmp(request, "MARK") == 0)
@@ -114,14 +112,8 @@ void respond(Responder* r) {
 }
 
 void start_responder(Responder* r) {
-  r->fd = socket(AF_INET, SOCK_DGRAM, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  bind(r->fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-  socklen_t size = sizeof address;
-  getsockname(r->fd, reinterpret_cast<sockaddr*>(&address), &size);
-  r->port = ntohs(address.sin_port);
+  r->fd = loopback_bound(SOCK_DGRAM);
+  r->port = local_port(r->fd);
   r->thread = std::thread(respond, r);
 }
 
@@ -135,7 +127,7 @@ struct ProcessRun {
 /// standard output to out_path.
 ProcessRun run(const std::vector<std::string>& argv, int port, const std::string& in_path,
                const std::string& out_path) {
-  double started = now();
+  double started = monotonic_seconds();
   pid_t pid = fork();
   if (pid == 0) {
     int in = open(in_path.c_str(), O_RDONLY);
@@ -154,7 +146,7 @@ ProcessRun run(const std::vector<std::string>& argv, int port, const std::string
   int status = 0;
   rusage usage{};
   wait4(pid, &status, 0, &usage);
-  return {now() - started, usage.ru_maxrss, WIFEXITED(status) ? WEXITSTATUS(status) : -1};
+  return {monotonic_seconds() - started, usage.ru_maxrss, WIFEXITED(status) ? WEXITSTATUS(status) : -1};
 }
 
 std::string write_file(const std::string& name, const std::string& text) {

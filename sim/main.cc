@@ -17,6 +17,7 @@
 
 #include <string>
 
+#include "protocol/protocol.h"
 #include "sim/server.h"
 #include "sim/text.h"
 
@@ -188,7 +189,7 @@ double start_time(const Options& options, const World& world) {
 }
 
 int default_port() {
-  const servent* entry = getservbyname("zenotar", "udp");
+  const servent* entry = getservbyname(SERVICE_NAME, SERVICE_PROTOCOL);
   if (entry == nullptr)
     fail("no services entry for zenotar/udp; add \"zenotar <port>/udp\" to /etc/services "
          "or give --port N");

@@ -9,6 +9,8 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include "protocol/protocol.h"
+
 namespace {
 
 using Lookup = servent* (*)(const char*, const char*);
@@ -25,7 +27,7 @@ servent entry;
 extern "C" servent* getservbyname(const char* name, const char* proto) {
   const char* port = getenv("ZENOTAR_FAKE_PORT");
   if (port != nullptr && name != nullptr && proto != nullptr &&
-      strcmp(name, "zenotar") == 0 && strcmp(proto, "udp") == 0) {
+      strcmp(name, SERVICE_NAME) == 0 && strcmp(proto, SERVICE_PROTOCOL) == 0) {
     entry.s_name = entry_name;
     entry.s_aliases = no_aliases;
     entry.s_port = static_cast<int>(htons(static_cast<uint16_t>(atoi(port))));
