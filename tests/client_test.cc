@@ -209,6 +209,7 @@ FaultRun run_fault(const Fault& fault) {
   }
   start_script_server(&server, fault.script, answer("ok"));
   options.port = server.port;
+  options.later_when = [&server] { return server.closed.load(); };
   ClientRun run = run_client(fault.input, options);
   stop_script_server(&server);
   return {run, received_requests(&server).size()};
@@ -225,8 +226,7 @@ TEST(Faults, TableOfFaults) {
   }
   ClientOptions later_b, reader_gone, reader_gone_ignored, full, stdin_closed, stdin_directory,
       stderr_closed;
-  later_b.later_input = "B\n";  // once the server has gone
-  later_b.later_ms = 500;
+  later_b.later_input = "B\n";  // once the server has gone: run_fault says when
   reader_gone.stdout_reader_gone = true;
   reader_gone_ignored.stdout_reader_gone = true;
   reader_gone_ignored.ignore_sigpipe = true;

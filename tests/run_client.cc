@@ -138,7 +138,7 @@ ClientRun run_client(const std::string& input, const ClientOptions& options) {
   double deadline = started + options.timeout_seconds;
   char buffer[65536];
   while (from_out >= 0 || from_err >= 0) {
-    if (later_pending && monotonic_seconds() >= started + options.later_ms / 1000.0) {
+    if (later_pending && (!options.later_when || options.later_when())) {
       pending += options.later_input;
       later_pending = false;
     }

@@ -28,8 +28,8 @@ struct ClientOptions {
   bool close_stderr = false;       ///< start with standard error closed
   const std::atomic<bool>* hold_output = nullptr;  ///< while true, standard output is not read
   std::function<void(pid_t)> on_start;  ///< told the client's process id
-  std::string later_input;         ///< written to standard input after later_ms
-  int later_ms = 0;
+  std::string later_input;         ///< written to standard input once later_when holds
+  std::function<bool()> later_when;
   int timeout_seconds = 60;        ///< killed after this long
   std::vector<std::string> extra_env;
 };
