@@ -111,7 +111,7 @@ int open_endpoint(const char* host, const char* service, const char* protocol) {
     return -1;
   }
 
-  int type = strcmp(protocol, SERVICE_PROTOCOL) == 0 ? SOCK_DGRAM : SOCK_STREAM;
+  int type = strcmp(protocol, "udp") == 0 ? SOCK_DGRAM : SOCK_STREAM;
   int fd = socket(AF_INET, type | SOCK_CLOEXEC, proto->p_proto);
   if (fd < 0)
     return fail("Can't get socket.\n");
