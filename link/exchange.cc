@@ -33,20 +33,11 @@ uint32_t dropped_count = 0;
 /// Readable once the user has interrupted; -1 when nothing interrupts.
 int interrupt_fd = -1;
 
-/// True when the user has interrupted since the last look; drains the news.
+/// True while the user's interrupt is pending; the line editor, which owns
+/// the pipe, empties it before its next prompt.
 bool interrupted() {
-  char bytes[64];
-  bool any = false;
-  while (interrupt_fd >= 0 && read(interrupt_fd, bytes, sizeof bytes) > 0)
-    any = true;
-  return any;
-}
-
-/// Milliseconds on the monotonic clock.
-long long now_ms() {
-  timespec now;
-  clock_gettime(CLOCK_MONOTONIC, &now);
-  return static_cast<long long>(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
+  pollfd ready = {interrupt_fd, POLLIN, 0};
+  return interrupt_fd >= 0 && poll(&ready, 1, 0) == 1;
 }
 
 /// The kernel's own count of datagrams dropped from fd's queue, which can be
@@ -102,7 +93,7 @@ int take_queued(int fd, int count_max, size_t lengths[]) {
 /// many, or -1 with errno (ETIMEDOUT when none came in time, EINTR when the
 /// user interrupted).
 int receive_batch(int fd, int count_max, int wait_ms, size_t lengths[]) {
-  long long deadline = now_ms() + wait_ms;
+  long long deadline = monotonic_ms() + wait_ms;
   for (;;) {
     if (interrupted()) {
       errno = EINTR;
@@ -114,7 +105,7 @@ int receive_batch(int fd, int count_max, int wait_ms, size_t lengths[]) {
     if (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)
       return -1;
     output_flush();
-    long long left = deadline - now_ms();
+    long long left = deadline - monotonic_ms();
     pollfd ready[2] = {{fd, POLLIN, 0}, {interrupt_fd, POLLIN, 0}};
     if (left <= 0 || poll(ready, 2, static_cast<int>(left)) == 0) {
       errno = ETIMEDOUT;
@@ -189,6 +180,12 @@ void receive_stream(int fd, int wait_ms) {
       output_server_text(reply_buffer[i], text_length(reply_buffer[i], lengths[i]));
     }
   }
+}
+
+long long monotonic_ms() {
+  timespec now;
+  clock_gettime(CLOCK_MONOTONIC, &now);
+  return static_cast<long long>(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
 }
 
 void set_interrupt_fd(int fd) {

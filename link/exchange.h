@@ -26,9 +26,13 @@ const char* receive_single(int fd, int wait_ms);
 /// most wait_ms for each datagram; exits 1 on refusal.
 void receive_stream(int fd, int wait_ms);
 
-/// Makes every wait for an answer end when fd becomes readable (the user
-/// has interrupted); the exchange then says "Interrupted". -1: none does.
+/// Makes every wait for an answer end while fd is readable (the user has
+/// interrupted); the exchange then says "Interrupted". -1: none does.
 void set_interrupt_fd(int fd);
+
+/// Milliseconds on the monotonic clock, which the link's waits and the
+/// ages of the session's ports are measured on.
+long long monotonic_ms();
 
 /// Asks for a large receive queue and for the kernel's count of datagrams
 /// dropped from it, so that a fast stream loses nothing or says so.

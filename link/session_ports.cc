@@ -10,9 +10,9 @@
 
 #include <netinet/in.h>
 #include <sys/socket.h>
-#include <time.h>
 #include <unistd.h>
 
+#include "link/exchange.h"
 #include "link/server_link.h"
 
 namespace {
@@ -24,12 +24,6 @@ struct RecentPort {
 
 RecentPort recent[RECENT_PORTS];
 int next_slot = 0;
-
-long long now_ms() {
-  timespec now;
-  clock_gettime(CLOCK_MONOTONIC, &now);
-  return static_cast<long long>(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
-}
 
 in_port_t local_port(int fd) {
   sockaddr_in address{};
@@ -69,7 +63,7 @@ int open_exchange_socket(const char* host) {
   int first = open_endpoint(host, SERVICE_NAME, SERVICE_PROTOCOL);
   if (first < 0)
     return -1;
-  long long now = now_ms();
+  long long now = monotonic_ms();
   int tried[FRESH_PORT_TRIES] = {first};
   int count = 1, chosen = 0;
   long long oldest = last_use(local_port(first), now);
