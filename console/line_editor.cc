@@ -17,6 +17,12 @@
 #include "term/output.h"
 #include "term/report.h"
 
+namespace {
+
+constexpr char EDITING_OFF[] = "Line editing is off";
+
+}  // namespace
+
 #ifdef ZENOTAR_HAVE_LIBEDIT
 
 #include <errno.h>
@@ -51,8 +57,7 @@ const char* prompt_of(EditLine*) {
 /// Writes the editor's own text to the terminal, after what libedit wrote.
 void say(const char* text) {
   fflush(stdout);
-  ssize_t ignored = write(1, text, strlen(text));
-  (void)ignored;
+  write_all(1, text, strlen(text));
 }
 
 bool line_is_empty() {
@@ -179,14 +184,6 @@ void choose_encoding() {
     setlocale(LC_CTYPE, "C.UTF-8");
 }
 
-constexpr char EDITING_OFF[] = "Line editing is off";
-
-void editing_is_off(const char* reason) {
-  char line[256];
-  snprintf(line, sizeof line, "%s: %s", EDITING_OFF, reason);
-  report_error(line);
-}
-
 bool set_up_editor(int fd, const char* prompt) {
   FILE* in = fdopen(dup(fd), "r");
   if (in == nullptr)
@@ -221,7 +218,7 @@ bool line_editor_start(int fd, const char* prompt) {
     return false;
   const char* reason = "";
   if (!load_libedit(&reason)) {
-    editing_is_off(reason);
+    report_reason(EDITING_OFF, reason);
     return false;
   }
   if (!terminal_guard_start(fd)) {
@@ -230,7 +227,7 @@ bool line_editor_start(int fd, const char* prompt) {
   }
   choose_encoding();
   if (!set_up_editor(fd, prompt)) {
-    editing_is_off("libedit could not be set up");
+    report_reason(EDITING_OFF, "libedit could not be set up");
     return false;
   }
   return true;
@@ -276,7 +273,7 @@ LineStatus edit_command_line(CommandLine* line) {
 
 bool line_editor_start(int fd, const char*) {
   if (isatty(fd) == 1 && output_is_terminal())
-    report_error("Line editing is off: built without libedit");
+    report_reason(EDITING_OFF, "built without libedit");
   return false;
 }
 

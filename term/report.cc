@@ -21,11 +21,14 @@ void report_error(const char* line) {
   write_all(2, text, length + 1);
 }
 
-void report_failure(const char* what) {
-  const char* reason = strerror(errno);
+void report_reason(const char* what, const char* reason) {
   char line[256];
   snprintf(line, sizeof line, "%s: %s", what, reason);
   report_error(line);
+}
+
+void report_failure(const char* what) {
+  report_reason(what, strerror(errno));
 }
 
 void exit_client(int status) {

@@ -5,6 +5,9 @@
 /// Flushes standard output, then writes one line (with its newline) to standard error.
 void report_error(const char* line);
 
+/// Reports "what: reason", as report_error does.
+void report_reason(const char* what, const char* reason);
+
 /// Reports "what: <the reason errno gives>", as report_error does.
 void report_failure(const char* what);
 
