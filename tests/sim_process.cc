@@ -10,9 +10,14 @@
 
 #include "tests/run_client.h"
 
-void exec_sim(const std::vector<std::string>& args) {
+std::vector<std::string> sim_command(const std::vector<std::string>& args) {
   std::vector<std::string> all = wrapped_command(ZENOTAR_SIM_PATH);
   all.insert(all.end(), args.begin(), args.end());
+  return all;
+}
+
+void exec_sim(const std::vector<std::string>& args) {
+  std::vector<std::string> all = sim_command(args);
   std::vector<char*> argv;
   for (std::string& a : all)
     argv.push_back(a.data());

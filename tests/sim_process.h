@@ -17,6 +17,9 @@ struct SimProcess {
 /// Starts zenotar-sim --port 0 with args and waits for its listening line.
 bool start_sim(SimProcess* sim, const std::vector<std::string>& args);
 
+/// The command that runs zenotar-sim with args, wrapped as wrapped_command says.
+std::vector<std::string> sim_command(const std::vector<std::string>& args);
+
 /// Replaces this (child) process with zenotar-sim and args; never returns.
 [[noreturn]] void exec_sim(const std::vector<std::string>& args);
 

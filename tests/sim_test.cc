@@ -115,23 +115,9 @@ TEST(Sim, BadStartsSayWhy) {
 }
 
 TEST(Sim, VersionAndHelp) {
-  std::string said;
-  int out[2];
-  ASSERT_EQ(pipe(out), 0);
-  pid_t pid = fork();
-  if (pid == 0) {
-    dup2(out[1], 1);
-    close(out[0]);
-    exec_sim({"--version"});
-  }
-  close(out[1]);
-  char buffer[256];
-  ssize_t got = read(out[0], buffer, sizeof buffer);
-  close(out[0]);
   int status;
-  waitpid(pid, &status, 0);
-  EXPECT_EQ(std::string(buffer, got > 0 ? static_cast<size_t>(got) : 0), "zenotar-sim " ZENOTAR_VERSION "\n");
-  EXPECT_EQ(WEXITSTATUS(status), 0);
+  EXPECT_EQ(program_output(sim_command({"--version"}), &status), "zenotar-sim " ZENOTAR_VERSION "\n");
+  EXPECT_EQ(status, 0);
 }
 
 TEST(Sim, PersonAtATerminalAgainstTheRealServer) {
