@@ -61,10 +61,7 @@ uint64_t key_of(const sockaddr_in& a) {
 
 /// Answers a request with an error at once, framed as its command asks.
 void refuse(Server* s, const sockaddr_in& peer, const std::string& request, const std::string& why) {
-  bool streamed = is_streamed_command(request);
-  send_datagram(s->fd, peer, "ERROR " + why + (streamed ? "\n" : ""));
-  if (streamed)
-    send_datagram(s->fd, peer, std::string(1, STREAM_END_MARK));
+  send_error(s->fd, peer, why, is_streamed_command(request));
 }
 
 void take_request(Server* s, const sockaddr_in& from, const char* data, size_t size) {

@@ -16,11 +16,6 @@ namespace {
 
 const std::string END(1, STREAM_END_MARK);
 
-void send_refusal(int fd, const sockaddr_in& peer, const std::string& why) {
-  send_datagram(fd, peer, "ERROR " + why + "\n");
-  send_datagram(fd, peer, END);
-}
-
 /// Sends the track's line for the present second (or the next one due) and
 /// reckons the next; false when the track has ended.
 bool send_track_line(int fd, const World& world, const SimClock& clock, Track* t) {
@@ -49,6 +44,12 @@ void send_datagram(int fd, const sockaddr_in& peer, const std::string& datagram)
   sendto(fd, datagram.data(), size, 0, reinterpret_cast<const sockaddr*>(&peer), sizeof peer);
 }
 
+void send_error(int fd, const sockaddr_in& peer, const std::string& why, bool streamed) {
+  send_datagram(fd, peer, "ERROR " + why + (streamed ? "\n" : ""));
+  if (streamed)
+    send_datagram(fd, peer, END);
+}
+
 bool same_peer(const sockaddr_in& a, const sockaddr_in& b) {
   return a.sin_addr.s_addr == b.sin_addr.s_addr && a.sin_port == b.sin_port;
 }
@@ -56,15 +57,15 @@ bool same_peer(const sockaddr_in& a, const sockaddr_in& b) {
 void start_track(int fd, const sockaddr_in& peer, const Job& job, std::vector<Track>* tracks) {
   for (const Track& t : *tracks) {
     if (same_peer(t.peer, peer)) {
-      send_refusal(fd, peer, "a live track already runs for this port until " +
-                                 format_time(t.first + static_cast<double>(t.count)) +
-                                 "; this one is refused");
+      send_error(fd, peer, "a live track already runs for this port until " +
+                               format_time(t.first + static_cast<double>(t.count)) +
+                               "; this one is refused", true);
       return;
     }
   }
   if (tracks->size() >= MAX_TRACKS) {
-    send_refusal(fd, peer, "too many live tracks (" + std::to_string(MAX_TRACKS) +
-                               "); try again later");
+    send_error(fd, peer, "too many live tracks (" + std::to_string(MAX_TRACKS) +
+                             "); try again later", true);
     return;
   }
   tracks->push_back({peer, job.satellite, job.start, job.count, 0, monotonic()});

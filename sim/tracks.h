@@ -25,6 +25,10 @@ struct Track {
 /// Sends datagram to peer on fd; a datagram is never longer than UDP allows.
 void send_datagram(int fd, const sockaddr_in& peer, const std::string& datagram);
 
+/// Sends "ERROR why" to peer, as a single answer or, where streamed, as a
+/// stream's one line and its end mark.
+void send_error(int fd, const sockaddr_in& peer, const std::string& why, bool streamed);
+
 /// True when two addresses name the same peer (address and port).
 bool same_peer(const sockaddr_in& a, const sockaddr_in& b);
 
