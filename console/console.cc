@@ -88,6 +88,8 @@ int console_loop(int input_fd) {
       report_error(ZERO_BYTE);
     else if (line.length > 0)
       send_command(line.text);
+    if (editing)
+      line_editor_forget_interrupts();
   }
 }
 

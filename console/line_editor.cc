@@ -237,9 +237,12 @@ int line_editor_interrupt_fd() {
   return terminal_interrupt_fd();
 }
 
+void line_editor_forget_interrupts() {
+  terminal_drain(terminal_interrupt_fd());
+}
+
 LineStatus edit_command_line(CommandLine* line) {
   output_flush();
-  terminal_drain(terminal_interrupt_fd());  // what came before this prompt is past
   terminal_take_events();
   line_interrupted = false;
   bind_keys();  // libedit binds the terminal's own keys again when they change
@@ -280,6 +283,8 @@ bool line_editor_start(int fd, const char*) {
 int line_editor_interrupt_fd() {
   return -1;
 }
+
+void line_editor_forget_interrupts() {}
 
 LineStatus edit_command_line(CommandLine* line) {
   clear_line(line);

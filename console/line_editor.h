@@ -18,4 +18,8 @@ LineStatus edit_command_line(CommandLine* line);
 /// while no line is edited; -1 when lines are not edited.
 int line_editor_interrupt_fd();
 
+/// Forgets the interrupts that came while a command ran: its exchange has
+/// answered them, and a late one must not end the client at the next prompt.
+void line_editor_forget_interrupts();
+
 #endif  // ZENOTAR_CONSOLE_LINE_EDITOR_H_

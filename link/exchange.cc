@@ -33,8 +33,8 @@ uint32_t dropped_count = 0;
 /// Readable once the user has interrupted; -1 when nothing interrupts.
 int interrupt_fd = -1;
 
-/// True while the user's interrupt is pending; the line editor, which owns
-/// the pipe, empties it before its next prompt.
+/// True while the user's interrupt is pending; the console, which owns the
+/// pipe, empties it once the command is over.
 bool interrupted() {
   pollfd ready = {interrupt_fd, POLLIN, 0};
   return interrupt_fd >= 0 && poll(&ready, 1, 0) == 1;
