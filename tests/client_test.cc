@@ -209,7 +209,9 @@ FaultRun run_fault(const Fault& fault) {
   }
   start_script_server(&server, fault.script, answer("ok"));
   options.port = server.port;
-  options.later_when = [&server] { return server.closed.load(); };
+  // The late input goes once the server's port is really gone: a child of
+  // another row between fork and exec can hold it open a moment longer.
+  options.later_when = [&server] { return server_gone(&server); };
   ClientRun run = run_client(fault.input, options);
   stop_script_server(&server);
   return {run, received_requests(&server).size()};

@@ -64,6 +64,19 @@ int unused_port() {
   return port;
 }
 
+bool port_refuses(int port) {
+  int fd = loopback_connected(port);
+  if (fd < 0)
+    return false;
+  // On loopback the refusal comes back within the send.
+  bool refused = send(fd, "", 0, 0) < 0 ? errno == ECONNREFUSED : false;
+  char byte;
+  if (!refused)
+    refused = recv(fd, &byte, 1, MSG_DONTWAIT) < 0 && errno == ECONNREFUSED;
+  close(fd);
+  return refused;
+}
+
 bool receive_datagram(int fd, std::string* datagram, int wait_ms) {
   pollfd ready = {fd, POLLIN, 0};
   if (poll(&ready, 1, wait_ms) <= 0)

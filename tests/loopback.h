@@ -24,6 +24,11 @@ int local_port(int fd);
 /// A port on 127.0.0.1 where nothing listens (bound, then released).
 int unused_port();
 
+/// True when a datagram sent to 127.0.0.1:port is refused: no socket is
+/// bound there any more. A socket closed in this process lives on in any
+/// child that is between fork and exec, and takes datagrams meanwhile.
+bool port_refuses(int port);
+
 /// The next datagram on fd into *datagram; false when none comes within wait_ms.
 bool receive_datagram(int fd, std::string* datagram, int wait_ms);
 

@@ -103,6 +103,10 @@ std::vector<std::string> received_requests(ScriptServer* server) {
   return server->requests;
 }
 
+bool server_gone(ScriptServer* server) {
+  return server->closed && port_refuses(server->port);
+}
+
 bool wait_for_requests(ScriptServer* server, size_t count) {
   return wait_until([&] { return received_requests(server).size() >= count; });
 }

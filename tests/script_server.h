@@ -57,6 +57,10 @@ void stop_script_server(ScriptServer* server);
 /// The requests received so far, as their exact bytes.
 std::vector<std::string> received_requests(ScriptServer* server);
 
+/// True once the server has played CLOSE and its port refuses datagrams:
+/// what is sent then meets no socket, not one about to close.
+bool server_gone(ScriptServer* server);
+
 /// Waits until the server has had count requests; false if it never does.
 bool wait_for_requests(ScriptServer* server, size_t count);
 
