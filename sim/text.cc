@@ -7,33 +7,14 @@
 #include <stdio.h>
 #include <time.h>
 
-namespace {
+#include "term/escape.h"
 
-/// Length of the valid UTF-8 character at s[i] and its code point; 0 if none.
-size_t utf8_char(const std::string& s, size_t i, unsigned* code) {
-  unsigned char lead = static_cast<unsigned char>(s[i]);
-  size_t length = lead >= 0xC2 && lead <= 0xDF ? 2 : lead >= 0xE0 && lead <= 0xEF ? 3
-                : lead >= 0xF0 && lead <= 0xF4 ? 4 : 0;
-  if (length == 0 || i + length > s.size())
-    return 0;
-  unsigned value = lead & (0x7F >> length);
-  for (size_t k = 1; k < length; ++k) {
-    unsigned char c = static_cast<unsigned char>(s[i + k]);
-    if ((c & 0xC0) != 0x80)
-      return 0;
-    value = (value << 6) | (c & 0x3F);
-  }
-  const unsigned least[] = {0, 0, 0x80, 0x800, 0x10000};
-  if (value < least[length] || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF))
-    return 0;
-  *code = value;
-  return length;
-}
+namespace {
 
 /// True for code points a terminal may act on instead of showing: C1
 /// controls and the bidirectional embeddings, overrides and isolates.
 bool is_hidden_control(unsigned code) {
-  return code <= 0x9F || (code >= 0x202A && code <= 0x202E) || (code >= 0x2066 && code <= 0x2069);
+  return code <= 0x9F || is_bidi_control(code);
 }
 
 }  // namespace
@@ -101,7 +82,7 @@ std::string printable_excerpt(const std::string& text, size_t max_bytes, bool ma
     unsigned code = 0;
     if (byte >= 0x20 && byte < 0x7F) {
       piece = std::string(1, static_cast<char>(byte));
-    } else if (byte >= 0x80 && (used = utf8_char(text, i, &code)) != 0) {
+    } else if (byte >= 0x80 && (used = utf8_decode(text.data() + i, text.size() - i, &code)) != 0) {
       char escaped[16];
       snprintf(escaped, sizeof escaped, "\\u%04X", code);
       piece = is_hidden_control(code) ? escaped : text.substr(i, used);

@@ -9,42 +9,16 @@ namespace {
 
 constexpr char HEX[] = "0123456789ABCDEF";
 
-/// Length of the valid UTF-8 sequence at data, or 0 when it is not one (or
-/// a C1 control); its code point in *code_point.
-size_t utf8_length(const unsigned char* data, size_t size, unsigned* code_point) {
-  unsigned char lead = data[0];
-  size_t length;
-  unsigned min;
-  if (lead >= 0xC2 && lead <= 0xDF) {
-    length = 2, min = 0x80;
-  } else if (lead >= 0xE0 && lead <= 0xEF) {
-    length = 3, min = 0x800;
-  } else if (lead >= 0xF0 && lead <= 0xF4) {
-    length = 4, min = 0x10000;
-  } else {
-    return 0;
-  }
-  if (size < length)
-    return 0;
-  unsigned code = lead & (0x7F >> length);
-  for (size_t i = 1; i < length; ++i) {
-    if ((data[i] & 0xC0) != 0x80)
-      return 0;
-    code = (code << 6) | (data[i] & 0x3F);
-  }
-  if (code < min || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF))
-    return 0;
+/// Length of the UTF-8 sequence at data that shows as text, or 0 when it is
+/// not valid UTF-8 or is a C1 control; its code point in *code_point.
+size_t utf8_text_length(const char* data, size_t size, unsigned* code_point) {
+  unsigned code = 0;
+  size_t length = utf8_decode(data, size, &code);
   // U+0080 to U+009F are the C1 controls, whatever their encoding.
-  if (code <= 0x9F)
+  if (length == 0 || code <= 0x9F)
     return 0;
   *code_point = code;
   return length;
-}
-
-/// True for the bidirectional embeddings, overrides and isolates, with
-/// which a text can be made to read differently from its bytes.
-bool is_bidi_control(unsigned code) {
-  return (code >= 0x202A && code <= 0x202E) || (code >= 0x2066 && code <= 0x2069);
 }
 
 /// Writes \uHHHH for a code point of four hex digits; returns the 6 bytes.
@@ -71,6 +45,39 @@ bool is_plain(unsigned char byte) {
 
 }  // namespace
 
+size_t utf8_decode(const char* text, size_t size, unsigned* code_point) {
+  const unsigned char* data = reinterpret_cast<const unsigned char*>(text);
+  unsigned char lead = data[0];
+
+  size_t length;
+  unsigned min;
+  if (lead >= 0xC2 && lead <= 0xDF) {
+    length = 2, min = 0x80;
+  } else if (lead >= 0xE0 && lead <= 0xEF) {
+    length = 3, min = 0x800;
+  } else if (lead >= 0xF0 && lead <= 0xF4) {
+    length = 4, min = 0x10000;
+  } else {
+    return 0;
+  }
+  if (size < length)
+    return 0;
+  unsigned code = lead & (0x7F >> length);
+  for (size_t i = 1; i < length; ++i) {
+    if ((data[i] & 0xC0) != 0x80)
+      return 0;
+    code = (code << 6) | (data[i] & 0x3F);
+  }
+  if (code < min || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF))
+    return 0;
+  *code_point = code;
+  return length;
+}
+
+bool is_bidi_control(unsigned code) {
+  return (code >= 0x202A && code <= 0x202E) || (code >= 0x2066 && code <= 0x2069);
+}
+
 size_t escape_for_terminal(const char* data, size_t size, char* out) {
   const unsigned char* bytes = reinterpret_cast<const unsigned char*>(data);
   size_t written = 0;
@@ -78,7 +85,9 @@ size_t escape_for_terminal(const char* data, size_t size, char* out) {
   while (i < size) {
     unsigned char byte = bytes[i];
     unsigned code = 0;
-    size_t length = is_plain(byte) ? 1 : byte >= 0x80 ? utf8_length(bytes + i, size - i, &code) : 0;
+    size_t length = is_plain(byte)  ? 1
+                    : byte >= 0x80  ? utf8_text_length(data + i, size - i, &code)
+                                    : 0;
     if (length == 0) {
       written += escape_byte(byte, out + written);
       ++i;
