@@ -19,7 +19,9 @@ port=0
 [ -n "$entry" ] && port=$(awk '{ split($2, p, "/"); print p[1] }' <<< "$entry")
 
 said=$(mktemp)
-build/zenotar-sim --port "$port" "$@" > "$said" &
+# The server runs in a session of its own: Ctrl-C and Ctrl-Z at the console
+# are for the console (they end or stop its command), not for the server.
+setsid build/zenotar-sim --port "$port" "$@" > "$said" &
 sim=$!
 trap 'kill "$sim" 2> /dev/null || true; wait "$sim" 2> /dev/null || true; rm -f "$said"' EXIT
 
